@@ -1,0 +1,85 @@
+// quorvelctl [--host ADDR] [--port N] [--trace] COMMAND ...
+#include "ctl.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+void printUsage(FILE *to)
+{
+    std::fprintf(to,
+                 "usage: quorvelctl [--host ADDR] [--port N] [--trace] COMMAND ...\n"
+                 "\n"
+                 "options:\n"
+                 "  --host ADDR   vendor address (default 127.0.0.1)\n"
+                 "  --port N      vendor TCP port (default 9004)\n"
+                 "  --trace       print the communication trace, oldest line first, on\n"
+                 "                standard error after the command\n"
+                 "  --help        this text\n"
+                 "\n"
+                 "commands:\n%s%s"
+                 "\n"
+                 "exit status: 0 success, 1 failure (vendor, communication or file), 2 usage error\n",
+                 ctl::vendorCommandsHelp(), ctl::logoFileCommandsHelp());
+}
+
+bool parsePort(const char *text, uint16_t &port)
+{
+    char *end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (!*text || *end || v < 1 || v > 65535)
+        return false;
+    port = uint16_t(v);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    ctl::Options opt;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const char *a = argv[i];
+        if (!args.empty()) { // options come before the command
+            args.emplace_back(a);
+        } else if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
+            printUsage(stdout);
+            return ctl::kSuccess;
+        } else if (!std::strcmp(a, "--trace")) {
+            opt.trace = true;
+        } else if (!std::strcmp(a, "--host") || !std::strcmp(a, "--port")) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "quorvelctl: %s needs a value\n", a);
+                return ctl::kUsage;
+            }
+            const char *v = argv[++i];
+            if (a[2] == 'h') {
+                opt.host = v;
+            } else if (!parsePort(v, opt.port)) {
+                std::fprintf(stderr, "quorvelctl: invalid port: %s\n", v);
+                return ctl::kUsage;
+            }
+        } else if (a[0] == '-' && a[1] == '-') {
+            std::fprintf(stderr, "quorvelctl: unknown option: %s\n", a);
+            return ctl::kUsage;
+        } else {
+            args.emplace_back(a);
+        }
+    }
+    if (args.empty()) {
+        printUsage(stderr);
+        return ctl::kUsage;
+    }
+    const std::string &cmd = args[0];
+    if (cmd == "logo" && args.size() >= 2 && (args[1] == "render" || args[1] == "header"))
+        return ctl::runLogoFileCommand(args);
+    if (cmd == "clock" || cmd == "number" || cmd == "logo")
+        return ctl::runVendorCommand(opt, args);
+    std::fprintf(stderr, "quorvelctl: unknown command: %s (see --help)\n", cmd.c_str());
+    return ctl::kUsage;
+}
