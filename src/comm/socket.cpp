@@ -1,0 +1,299 @@
+#include "comm/socket.h"
+
+#include "comm/texts.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace commtext;
+using Clock = std::chrono::steady_clock;
+
+// ---------------------------------------------------------------------------------------
+// CTimeOutSock
+
+CTimeOutSock::~CTimeOutSock()
+{
+    Close();
+}
+
+bool CTimeOutSock::Create(int family)
+{
+    Close();
+    m_fd = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    return m_fd >= 0;
+}
+
+int CTimeOutSock::SetTimeOut(uint32_t limitMs)
+{
+    m_start = Clock::now();
+    m_armed = true;
+    m_limitMs = limitMs;
+    return 1;
+}
+
+bool CTimeOutSock::OnMessagePending() const
+{
+    if (!m_armed)
+        return true;
+    const double elapsedMs =
+        std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
+    return !(elapsedMs > double(m_limitMs));
+}
+
+int CTimeOutSock::remainingMs() const
+{
+    if (!m_armed)
+        return -1;
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start).count();
+    const long long left = (long long)m_limitMs - elapsed + 1;
+    return int(std::clamp(left, 1LL, (long long)m_limitMs + 1));
+}
+
+bool CTimeOutSock::waitWritable()
+{
+    for (;;) {
+        if (!OnMessagePending())
+            return false; // the limit has passed: abandon the call
+        pollfd p{m_fd, POLLOUT, 0};
+        const int r = ::poll(&p, 1, remainingMs());
+        if (r > 0)
+            return true;
+        if (r < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+bool CTimeOutSock::Connect(const sockaddr *address, unsigned addressLength)
+{
+    if (m_fd < 0)
+        return false;
+    if (::connect(m_fd, address, socklen_t(addressLength)) == 0)
+        return true;
+    if (errno != EINPROGRESS && errno != EINTR)
+        return false;
+    if (!waitWritable())
+        return false;
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0)
+        return false;
+    return true;
+}
+
+bool CTimeOutSock::Send(const uint8_t *bytes, size_t length)
+{
+    if (m_fd < 0)
+        return false;
+    size_t sent = 0;
+    while (sent < length) {
+        const ssize_t r = ::send(m_fd, bytes + sent, length - sent, MSG_NOSIGNAL);
+        if (r >= 0) {
+            sent += size_t(r);
+        } else if (errno == EINTR) {
+            continue;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (!waitWritable())
+                return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+int CTimeOutSock::Receive(uint8_t *buffer, size_t size)
+{
+    if (m_fd < 0)
+        return -1;
+    for (;;) {
+        const ssize_t r = ::recv(m_fd, buffer, size, 0);
+        if (r >= 0)
+            return int(r);
+        if (errno == EINTR)
+            continue;
+        return (errno == EAGAIN || errno == EWOULDBLOCK) ? WouldBlock : -1;
+    }
+}
+
+int CTimeOutSock::WaitReadable(int timeoutMs)
+{
+    if (m_fd < 0)
+        return -1;
+    pollfd p{m_fd, POLLIN, 0};
+    const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const int r = ::poll(&p, 1, timeoutMs);
+        if (r > 0)
+            return 1;
+        if (r == 0)
+            return 0;
+        if (errno != EINTR)
+            return -1;
+        timeoutMs = int(std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count()));
+    }
+}
+
+void CTimeOutSock::ShutdownSend()
+{
+    if (m_fd >= 0)
+        ::shutdown(m_fd, SHUT_WR);
+}
+
+void CTimeOutSock::Close()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// CSocketBase
+
+namespace {
+
+long long wholeSeconds()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(Clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+CSocketBase::CSocketBase() = default;
+
+CSocketBase::~CSocketBase() = default;
+
+void CSocketBase::SetAddress(const std::string &host, uint16_t port)
+{
+    m_host = host;
+    m_port = port;
+}
+
+bool CSocketBase::OpenConnection()
+{
+    m_sock.reset();
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo *found = nullptr;
+    const std::string service = std::to_string(m_port);
+    if (::getaddrinfo(m_host.c_str(), service.c_str(), &hints, &found) != 0 || !found)
+        return false;
+
+    auto sock = std::make_unique<CTimeOutSock>();
+    sock->SetTimeOut(m_limitMs);
+    bool connected = false;
+    // A name may stand for several addresses; try them in turn within the one limit.
+    for (addrinfo *ai = found; ai && !connected; ai = ai->ai_next) {
+        if (!sock->Create(ai->ai_family))
+            continue;
+        connected = sock->Connect(ai->ai_addr, unsigned(ai->ai_addrlen));
+        if (!connected) {
+            sock->ShutdownSend();
+            sock->Close();
+            if (!sock->OnMessagePending())
+                break;
+        }
+    }
+    ::freeaddrinfo(found);
+    if (!connected)
+        return false;
+    // Frames are small and strictly alternate; send each at once.
+    int one = 1;
+    ::setsockopt(sock->handle(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    m_sock = std::move(sock);
+    return true;
+}
+
+bool CSocketBase::CloseConnection()
+{
+    if (!m_sock)
+        return true;
+    m_sock->ShutdownSend();
+    m_sock->Close();
+    m_sock.reset();
+    return true;
+}
+
+void CSocketBase::dropStaleBytes()
+{
+    // A reply that came too late for an exchange already given up would otherwise be
+    // taken for the reply to the request about to be sent.
+    uint8_t scratch[ReadPiece];
+    int dropped = 0;
+    while (m_sock->WaitReadable(0) > 0) {
+        const int r = m_sock->Receive(scratch, sizeof scratch);
+        if (r <= 0)
+            break; // closed or failed: the exchange finds out when it waits for its reply
+        dropped += r;
+    }
+    if (dropped)
+        m_trace.Trace(kTrStaleDropped, dropped);
+}
+
+bool CSocketBase::Exchange(const uint8_t *request, size_t length, uint8_t *reply)
+{
+    if (!m_sock)
+        return false;
+    ResetChecker(m_checker);
+    m_trace.Trace(kTrSendPrepare);
+    dropStaleBytes();
+    m_trace.Trace(kTrSendStart, int(length));
+    if (!m_sock->Send(request, length)) {
+        m_trace.Trace(kTrSendFailed);
+        return false;
+    }
+    const long long deadline = wholeSeconds() + ReplyDeadlineSeconds;
+
+    uint8_t collected[CollectSize];
+    size_t have = 0;
+    // Collects until at least `want` bytes are in. Each wait lasts at most 1 s; the whole
+    // reply must be complete by the deadline. A peer that closes the connection ends the
+    // exchange at once.
+    auto collect = [&](size_t want) {
+        while (have < want) {
+            if (wholeSeconds() > deadline) {
+                m_trace.Trace(kTrNoReply, int(have));
+                return false;
+            }
+            const int w = m_sock->WaitReadable(ReceiveWaitSeconds * 1000);
+            if (w <= 0) {
+                m_trace.Trace(kTrNoReply, int(have));
+                return false;
+            }
+            const int r = m_sock->Receive(collected + have, std::min(ReadPiece, CollectSize - have));
+            if (r == CTimeOutSock::WouldBlock)
+                continue;
+            if (r < 0) {
+                m_trace.Trace(kTrReceiveFailed);
+                return false;
+            }
+            if (r == 0) {
+                m_trace.Trace(kTrPeerClosed, int(have));
+                return false;
+            }
+            have += size_t(r);
+        }
+        return true;
+    };
+
+    if (!collect(6))
+        return false;
+    const size_t frameLength = size_t(collected[frame::OfsLen]) + 6;
+    if (!collect(frameLength))
+        return false;
+    // Bytes beyond the frame are dropped.
+    std::memcpy(reply, collected, frameLength);
+    return CheckReplyFrame(m_checker, m_trace, reply, frameLength);
+}

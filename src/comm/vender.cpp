@@ -1,0 +1,270 @@
+#include "comm/vender.h"
+
+#include "comm/texts.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace commtext;
+
+namespace {
+
+uint8_t toBcd(uint8_t v)
+{
+    return uint8_t((v / 10) * 16 + v % 10);
+}
+
+uint8_t fromBcd(uint8_t b)
+{
+    return uint8_t((b >> 4) * 10 + (b & 0x0F));
+}
+
+size_t mfpBlockSize(MfpParamKind kind)
+{
+    switch (kind) {
+    case MfpParamKind::Paper:
+        return kMfpPaperBlockSize;
+    case MfpParamKind::FaxLine2:
+    case MfpParamKind::ScanCharging:
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+COrvathVender::COrvathVender()
+    : m_replyData(new (std::nothrow) uint8_t[ReplyDataCapacity]()),
+      m_transfer(new (std::nothrow) uint8_t[TransferBufferSize]())
+{
+}
+
+COrvathVender::~COrvathVender() = default;
+
+void COrvathVender::showMessage(const char *cp932, VenderMessageIcon icon)
+{
+    if (m_sink)
+        m_sink(cp932, icon);
+}
+
+bool COrvathVender::OpenSession(int connectionMode)
+{
+    if (!m_socket.OpenConnection())
+        return false;
+    m_connectionMode = connectionMode;
+    m_sta = 0;
+    return true;
+}
+
+bool COrvathVender::CloseSession()
+{
+    m_socket.CloseConnection();
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------
+// sendPacket
+
+bool COrvathVender::exchangeCurrent()
+{
+    RequestInput in;
+    in.type = m_connectionMode ? frame::TypeRequest : frame::TypeReply;
+    in.cmd = m_cmd;
+    in.sta = m_sta;
+    in.sequence = m_sequence;
+    in.data = m_data;
+    in.total = m_total;
+    in.offset = m_offset;
+    in.replyCollected = m_replyCount > 0;
+    in.lastReplyFlags = m_lastReplyFlags;
+    const BuiltRequest built = BuildRequestFrame(in, m_request);
+    m_requestLength = built.length;
+    m_blockCount = built.count;
+    m_blockFlags = built.flags;
+    return m_socket.Exchange(m_request, m_requestLength, m_reply);
+}
+
+void COrvathVender::takeReply()
+{
+    if (m_reply[frame::OfsType] != frame::TypeReply)
+        return; // a reply of request TYPE changes nothing
+    const size_t len = m_reply[frame::OfsLen];
+    if (len > 3) {
+        const size_t n = len - 3;
+        if (m_replyCount + n > ReplyDataCapacity) {
+            // Never write beyond the area: the command fails instead.
+            m_socket.Log().Trace(kTrReplyOverflow, int(m_replyCount), int(n), int(ReplyDataCapacity));
+            m_replyOverflow = true;
+            return;
+        }
+        std::memcpy(m_replyData.get() + m_replyCount, m_reply + frame::OfsData, n);
+        m_replyCount += n;
+        m_lastReplyFlags = m_reply[frame::OfsBlockControl] & 0xF0;
+    }
+    m_lastReplyStatus = m_reply[frame::OfsSta] & 0x0F;
+}
+
+bool COrvathVender::sendPacket(uint8_t command, uint16_t length, const uint8_t *data)
+{
+    TraceLog &log = m_socket.Log();
+    log.TraceNumbered(0, kTrCommandStart);
+    m_replyCount = 0;
+    std::memset(m_request, 0, sizeof m_request);
+    std::memset(m_reply, 0, sizeof m_reply);
+
+    for (int attemptsLeft = Attempts; attemptsLeft > 0; --attemptsLeft) {
+        if (!m_replyData) {
+            log.Trace(kTrInitFailed);
+            return false;
+        }
+        // Every attempt starts the command over from its first block.
+        std::memset(m_request, 0, sizeof m_request);
+        m_sequence = 0;
+        m_blockCount = 0;
+        m_blockFlags = 0;
+        std::memset(m_replyData.get(), 0, ReplyDataCapacity);
+        m_replyCount = 0;
+        m_replyOverflow = false;
+
+        m_cmd = command;
+        m_offset = 0;
+        m_data = length ? data : nullptr;
+        m_total = data ? length : 0;
+
+        bool exchanged = exchangeCurrent();
+        while (exchanged) {
+            takeReply();
+            if (m_replyOverflow)
+                return false;
+            m_offset += m_blockCount;
+            m_sequence = uint8_t((m_sequence + 1) & 0x0F);
+            if (m_lastReplyStatus != 0) {
+                log.Trace(kTrReplyStatus, unsigned(m_reply[frame::OfsSta]));
+                return false;
+            }
+            if ((m_lastReplyFlags & frame::FlagMore) || (m_blockFlags & frame::FlagMore)) {
+                log.Trace(kTrContinue, int(m_offset));
+                exchanged = exchangeCurrent();
+            } else {
+                log.Trace(kTrComplete, int(m_offset));
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------
+// Operations
+
+bool COrvathVender::ReadClock(DeviceDateTime &out)
+{
+    if (!sendPacket(vendercmd::ReadClock, 0, nullptr))
+        return false;
+    const uint8_t *d = m_replyData.get();
+    out = DeviceDateTime{};
+    out.year = fromBcd(d[0]);
+    out.month = fromBcd(d[1]);
+    out.day = fromBcd(d[2]);
+    out.hour = fromBcd(d[3]);
+    out.minute = fromBcd(d[4]);
+    out.second = fromBcd(d[5]);
+    return true;
+}
+
+bool COrvathVender::SetClock(const DeviceDateTime &in)
+{
+    const uint8_t data[6] = {toBcd(in.year), toBcd(in.month), toBcd(in.day),
+                             toBcd(in.hour), toBcd(in.minute), toBcd(in.second)};
+    return sendPacket(vendercmd::SetClock, sizeof data, data);
+}
+
+bool COrvathVender::ReadDeviceNumber(char *out)
+{
+    if (!sendPacket(vendercmd::ReadDeviceNumber, 0, nullptr))
+        return false;
+    std::memcpy(out, m_replyData.get(), kDeviceNumberLength);
+    out[kDeviceNumberLength] = '\0';
+    return true;
+}
+
+bool COrvathVender::SetDeviceNumber(const char *text)
+{
+    uint8_t data[kDeviceNumberLength];
+    bool ended = !text;
+    for (size_t i = 0; i < kDeviceNumberLength; ++i) {
+        if (!ended && text[i] == '\0')
+            ended = true;
+        data[i] = ended ? uint8_t(' ') : uint8_t(text[i]);
+    }
+    return sendPacket(vendercmd::SetDeviceNumber, sizeof data, data);
+}
+
+bool COrvathVender::SendLogo(int printerType, const std::string &path)
+{
+    if (printerType != 1) {
+        // The transfer below is the one for printer type 1; nothing else is sent.
+        m_socket.Log().Trace(kTrBadPrinterType, printerType);
+        return false;
+    }
+    if (!m_transfer)
+        return false;
+    std::memset(m_transfer.get(), 0, TransferBufferSize);
+
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st{};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        showMessage(kMsgLogoFileUnreadable, VenderMessageIcon::Stop);
+        return false;
+    }
+    if (st.st_size >= LogoFileLimit) {
+        ::close(fd);
+        showMessage(kMsgLogoFileSize, VenderMessageIcon::Stop);
+        return false;
+    }
+    size_t n = 0;
+    const size_t want = size_t(st.st_size);
+    while (n < want) {
+        const ssize_t r = ::read(fd, m_transfer.get() + 1 + n, want - n);
+        if (r <= 0)
+            break;
+        n += size_t(r);
+    }
+    ::close(fd);
+    m_transfer[0] = 0x00;
+    return sendPacket(vendercmd::SendLogo, uint16_t(n + 1), m_transfer.get());
+}
+
+bool COrvathVender::GetMfpParameter(MfpParamKind kind, uint8_t *block)
+{
+    const uint16_t k = uint16_t(kind);
+    const uint8_t data[2] = {uint8_t(k >> 8), uint8_t(k & 0xFF)};
+    if (!sendPacket(vendercmd::GetMfpParameter, sizeof data, data))
+        return false;
+    const size_t size = mfpBlockSize(kind);
+    if (size == 0)
+        return true; // unknown kind: nothing to copy
+    // Two leading bytes, then the block; a shorter reply leaves the block as it was.
+    if (m_replyCount < 2 + size)
+        return false;
+    std::memcpy(block, m_replyData.get() + 2, size);
+    return true;
+}
+
+bool COrvathVender::SetMfpParameter(MfpParamKind kind, const uint8_t *block)
+{
+    const size_t size = mfpBlockSize(kind);
+    if (size == 0)
+        return false;
+    uint8_t data[2 + kMfpPaperBlockSize];
+    const uint16_t k = uint16_t(kind);
+    data[0] = uint8_t(k >> 8);
+    data[1] = uint8_t(k & 0xFF);
+    std::memcpy(data + 2, block, size);
+    return sendPacket(vendercmd::SetMfpParameter, uint16_t(2 + size), data);
+}
