@@ -1,0 +1,288 @@
+#include "logo/logolayout.h"
+
+#include "platform/atomicfile.h"
+
+#include <QFile>
+
+#include <limits>
+
+namespace {
+
+bool isLeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+bool isTrailByte(unsigned char c)
+{
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
+
+// Length of the character at `i`: 2 for a CP932 lead byte followed by a trail byte, else 1.
+size_t charLength(std::string_view s, size_t i)
+{
+    if (isLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()
+        && isTrailByte(static_cast<unsigned char>(s[i + 1])))
+        return 2;
+    return 1;
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Decimal digits from `i` on, held within the 32-bit range; `i` ends after the run.
+int32_t readDigits(std::string_view s, size_t &i, bool negative)
+{
+    const int64_t limit = negative ? -int64_t(std::numeric_limits<int32_t>::min())
+                                   : int64_t(std::numeric_limits<int32_t>::max());
+    int64_t v = 0;
+    for (; i < s.size() && isDigit(s[i]); ++i) {
+        v = v * 10 + (s[i] - '0');
+        if (v > limit)
+            v = limit;
+    }
+    return int32_t(negative ? -v : v);
+}
+
+// The C library's decimal conversion: leading white space, an optional sign, the digits up
+// to the first other byte; 0 when there are none.
+int32_t parseDecimal(std::string_view s)
+{
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    return readDigits(s, i, negative);
+}
+
+void appendQuoted(std::string &line, std::string_view text)
+{
+    line += '"';
+    EscapeLineBreaks(line, text);
+    line += '"';
+}
+
+void appendTextLayerLine(std::string &out, int index, const TextLayer &layer)
+{
+    out += "TEXTLAYER,";
+    out += std::to_string(index);
+    out += ',';
+    out += std::to_string(layer.x);
+    out += ',';
+    out += std::to_string(layer.y);
+    out += ',';
+    appendQuoted(out, layer.faceName);
+    out += ',';
+    out += std::to_string(layer.size);
+    out += ',';
+    appendQuoted(out, layer.text);
+    out += "\r\n";
+}
+
+void readTextLayerLine(std::string_view rest, LogoLayout &fileCopy)
+{
+    const int32_t index = ReadIntField(rest);
+    if (index != ShopNameLayer && index != TelLayer)
+        return; // the model has two layers; anything else names none of them
+    TextLayer &layer = fileCopy.layers[size_t(index)];
+    layer.x = ReadIntField(rest);
+    layer.y = ReadIntField(rest);
+    ReadQuotedField(rest, layer.faceName);
+    layer.size = ReadIntField(rest);
+    ReadQuotedField(rest, layer.text);
+}
+
+// Takes the next line (without its LF, and without the CR before that LF) off `content`.
+// False when `content` is used up.
+bool nextLine(std::string_view &content, std::string_view &line)
+{
+    if (content.empty())
+        return false;
+    const size_t lf = content.find('\n');
+    line = content.substr(0, lf);
+    content.remove_prefix(lf == std::string_view::npos ? content.size() : lf + 1);
+    if (lf != std::string_view::npos && !line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return true;
+}
+
+} // namespace
+
+void EscapeLineBreaks(std::string &dest, std::string_view text)
+{
+    for (size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        const size_t len = charLength(text, i);
+        if (len == 2) {
+            dest.append(text.substr(i, 2));
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            dest += "\\n";
+            i += 2;
+            continue;
+        } else if (c == '\n') {
+            dest += "\\n";
+        } else if (c == '"') {
+            dest += "\\\"";
+        } else if (c == '\\') {
+            // The byte written next decides whether the reader would take this backslash
+            // as the start of an escape.
+            const size_t n = i + 1;
+            const bool escapeStartsNext = n == text.size() || text[n] == '\\' || text[n] == 'n'
+                                          || text[n] == '"' || text[n] == '\n'
+                                          || (text[n] == '\r' && n + 1 < text.size() && text[n + 1] == '\n');
+            dest += escapeStartsNext ? "\\\\" : "\\";
+        } else {
+            dest += c;
+        }
+        i += len;
+    }
+}
+
+int32_t ReadIntField(std::string_view &cursor)
+{
+    size_t i = 0;
+    while (i < cursor.size() && !isDigit(cursor[i]))
+        ++i;
+    if (i == cursor.size()) {
+        cursor = {};
+        return 0;
+    }
+    const bool negative = i > 0 && cursor[i - 1] == '-';
+    const int32_t v = readDigits(cursor, i, negative);
+    cursor.remove_prefix(i);
+    return v;
+}
+
+void ReadQuotedField(std::string_view &cursor, std::string &out)
+{
+    out.clear();
+    if (cursor.empty())
+        return;
+    size_t i = cursor.find('"');
+    if (i == std::string_view::npos) {
+        cursor = {};
+        return;
+    }
+    ++i;
+    while (i < cursor.size()) {
+        const char c = cursor[i];
+        const size_t len = charLength(cursor, i);
+        if (len == 2) {
+            out.append(cursor.substr(i, 2));
+            i += 2;
+            continue;
+        }
+        if (c == '"') {
+            cursor.remove_prefix(i + 1);
+            return;
+        }
+        if (c == '\\' && i + 1 < cursor.size()) {
+            const char next = cursor[i + 1];
+            if (next == 'n') {
+                out += "\r\n";
+                i += 2;
+                continue;
+            }
+            if (next == '"' || next == '\\') {
+                out += next;
+                i += 2;
+                continue;
+            }
+        }
+        out += c; // a backslash before anything else stays; the next byte is read normally
+        ++i;
+    }
+    cursor = {};
+}
+
+bool MatchKeyword(std::string_view line, std::string_view keyword)
+{
+    if (line.substr(0, keyword.size()) != keyword)
+        return false;
+    if (line.size() == keyword.size())
+        return true;
+    const char after = line[keyword.size()];
+    return after == ' ' || after == ',';
+}
+
+std::string FormatLayoutFile(const LogoLayout &layout)
+{
+    std::string out = "SHOPLOGO\r\nPRINTER,";
+    out += std::to_string(layout.printerType);
+    out += "\r\nBGLAYER,\"";
+    out += layout.backgroundName; // a file name: written as it is
+    out += "\"\r\n";
+    for (int i = 0; i < 2; ++i)
+        appendTextLayerLine(out, i, layout.layers[size_t(i)]);
+    return out;
+}
+
+bool ParseLayoutFile(std::string_view content, LogoLayout &fileCopy)
+{
+    std::string_view line;
+    if (!nextLine(content, line) || line != "SHOPLOGO")
+        return false;
+    LogoLayout read = fileCopy;
+    while (nextLine(content, line)) {
+        const size_t comma = line.find(',');
+        if (comma == std::string_view::npos)
+            continue;
+        const std::string_view key = line.substr(0, comma);
+        const std::string_view rest = line.substr(comma + 1);
+        if (key == "PRINTER") {
+            read.printerType = parseDecimal(rest);
+        } else if (key == "BGLAYER") {
+            read.backgroundName.clear();
+            for (char c : rest)
+                if (c != '"')
+                    read.backgroundName += c;
+        } else if (key == "TEXTLAYER") {
+            readTextLayerLine(rest, read);
+        }
+    }
+    fileCopy = std::move(read);
+    return true;
+}
+
+SaveLayoutOutcome SaveLayoutFile(const QString &path, const LogoLayout &layout)
+{
+    const std::string local = QFile::encodeName(path).toStdString();
+    return platform::writeFileAtomically(local, FormatLayoutFile(layout)) ? SaveLayoutOutcome::Saved
+                                                                           : SaveLayoutOutcome::CannotCreate;
+}
+
+LoadLayoutOutcome LoadLayoutFile(const QString &path, LogoLayout &fileCopy)
+{
+    std::string content;
+    if (!platform::readWholeFile(QFile::encodeName(path).toStdString(), content))
+        return LoadLayoutOutcome::CannotOpen;
+    return ParseLayoutFile(content, fileCopy) ? LoadLayoutOutcome::Loaded : LoadLayoutOutcome::WrongKind;
+}
+
+LogoMessage MessageFor(SaveLayoutOutcome outcome)
+{
+    switch (outcome) {
+    case SaveLayoutOutcome::Saved:
+        return FileWrittenMessage();
+    case SaveLayoutOutcome::CannotCreate:
+        break;
+    }
+    return CannotCreateFileMessage();
+}
+
+LogoMessage MessageFor(LoadLayoutOutcome outcome)
+{
+    switch (outcome) {
+    case LoadLayoutOutcome::Loaded:
+        return MakeLogoMessage("ファイルを読込みました。", LogoMessageIcon::Information);
+    case LoadLayoutOutcome::CannotOpen:
+        return MakeLogoMessage("ファイルが開けません！", LogoMessageIcon::Stop);
+    case LoadLayoutOutcome::WrongKind:
+        break;
+    }
+    return WrongFileMessage();
+}

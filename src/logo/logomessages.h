@@ -1,0 +1,30 @@
+#pragma once
+// What the logo file operations tell the operator. Each operation returns an outcome; the
+// dialog shows the outcome's message box as given here (caption: the application name, an
+// OK button) and decides nothing about texts or icons itself.
+#include <string>
+
+enum class LogoMessageIcon { None, Information, Exclamation, Stop };
+
+struct LogoMessage {
+    std::string text; // CP932; empty (with icon None) when nothing is shown
+    LogoMessageIcon icon = LogoMessageIcon::None;
+
+    bool shown() const { return !text.empty(); }
+};
+
+// "異なるファイルです！" with the stop icon: a file whose first line is not what its kind
+// needs (the layout file, and the MFP parameter file through MatchKeyword).
+LogoMessage WrongFileMessage();
+
+// "ファイルを記録しました", information: a layout file or C header was written.
+LogoMessage FileWrittenMessage();
+
+// "ファイルが作れません！", exclamation: a layout file or C header could not be written.
+LogoMessage CannotCreateFileMessage();
+
+// "作業ファイルが開けません", exclamation: the work file could not be written or read.
+LogoMessage WorkFileUnusableMessage();
+
+// Builds a message from a UTF-8 literal of our sources.
+LogoMessage MakeLogoMessage(const char *utf8, LogoMessageIcon icon);
