@@ -1,0 +1,673 @@
+#include "vendorsim/vendorsim.h"
+
+#include "comm/frame.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <fcntl.h>
+#include <fstream>
+#include <list>
+#include <mutex>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace vendorsim {
+
+namespace {
+
+constexpr uint8_t kStatusRefused = 0x01;
+
+bool applies(const std::set<int> &on, int n)
+{
+    return on.empty() || on.count(n);
+}
+
+uint8_t toBcd(int v)
+{
+    return uint8_t((v / 10) * 16 + v % 10);
+}
+
+bool fromBcd(uint8_t b, int &v)
+{
+    if ((b >> 4) > 9 || (b & 0x0F) > 9)
+        return false;
+    v = (b >> 4) * 10 + (b & 0x0F);
+    return true;
+}
+
+bool sendAll(int fd, const uint8_t *p, size_t n)
+{
+    while (n) {
+        const ssize_t r = ::send(fd, p, n, MSG_NOSIGNAL);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += r;
+        n -= size_t(r);
+    }
+    return true;
+}
+
+std::string hexByte(unsigned v)
+{
+    char b[8];
+    std::snprintf(b, sizeof b, "%02X", v & 0xFF);
+    return b;
+}
+
+// One reply block: flags for the block control byte, and its data (none: LEN 0 frame).
+struct Block {
+    uint8_t flags = 0;
+    std::vector<uint8_t> data;
+};
+
+std::vector<uint8_t> replyFrame(uint8_t cmd, uint8_t sta, uint8_t sequence, const Block &b)
+{
+    std::vector<uint8_t> f{frame::SOH, frame::TypeReply, cmd, sta};
+    if (b.data.empty()) {
+        f.push_back(0);
+    } else {
+        f.push_back(uint8_t(b.data.size() + 3));
+        f.push_back(frame::STX);
+        f.push_back(uint8_t(b.flags | (sequence & 0x0F)));
+        f.insert(f.end(), b.data.begin(), b.data.end());
+        f.push_back(frame::ETX);
+    }
+    uint8_t x = 0;
+    for (uint8_t v : f)
+        x ^= v;
+    f.push_back(x);
+    return f;
+}
+
+struct Outcome {
+    uint8_t status = 0;
+    std::vector<uint8_t> data;
+    std::string note;
+};
+
+} // namespace
+
+bool isLoopbackAddress(const std::string &address)
+{
+    in_addr v4{};
+    if (::inet_pton(AF_INET, address.c_str(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    if (::inet_pton(AF_INET6, address.c_str(), &v6) == 1)
+        return IN6_IS_ADDR_LOOPBACK(&v6);
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------
+
+struct Simulator::Impl {
+    Options opt;
+
+    mutable std::mutex mu; // guards the vendor state below
+    Faults faults;
+    std::vector<std::vector<uint8_t>> requests;
+    int exchangeCount = 0;
+    std::string deviceNumber;
+    long long clockOffset = 0;
+    std::array<uint8_t, kMfpSetSize> mfp{};
+    std::vector<uint8_t> logo;
+    int logos = 0;
+
+    int listenFd = -1;
+    int wake[2] = {-1, -1};
+    uint16_t port = 0;
+    std::atomic<bool> running{false};
+    std::thread acceptThread;
+
+    struct Connection {
+        std::thread thread;
+        int fd = -1;
+        std::atomic<bool> done{false};
+    };
+    std::mutex connMu;
+    std::list<Connection> connections;
+    std::mutex logMu;
+
+    // Per-connection protocol state.
+    struct Session {
+        std::vector<uint8_t> in;
+        std::deque<Block> pending; // reply blocks the PC has still to ask for
+        uint8_t pendingCmd = 0;
+        std::vector<uint8_t> assembly; // request data of a command sent in several blocks
+        bool assembling = false;
+        uint8_t assemblyCmd = 0;
+    };
+
+    void log(const std::string &line)
+    {
+        if (!opt.log)
+            return;
+        std::lock_guard<std::mutex> g(logMu);
+        opt.log(line);
+    }
+
+    // Sleeps, but returns false at once when the simulator stops.
+    bool pause(int ms)
+    {
+        pollfd p{wake[0], POLLIN, 0};
+        return ::poll(&p, 1, ms) == 0;
+    }
+
+    void acceptLoop();
+    void serve(Connection *c);
+    bool handle(Session &s, int fd, std::vector<uint8_t> frameBytes);
+    Outcome process(uint8_t cmd, const std::vector<uint8_t> &data);
+    Outcome readClock();
+    Outcome setClock(const std::vector<uint8_t> &data);
+    Outcome receiveLogo(const std::vector<uint8_t> &data);
+    Outcome getMfp(const std::vector<uint8_t> &data);
+    Outcome setMfp(const std::vector<uint8_t> &data);
+};
+
+Simulator::Simulator(Options options) : d(std::make_unique<Impl>())
+{
+    d->opt = std::move(options);
+    d->faults = d->opt.faults;
+    d->deviceNumber = d->opt.deviceNumber;
+    d->deviceNumber.resize(6, ' ');
+    for (size_t k = 0; k < 10; ++k)
+        d->mfp[11 * k] = uint8_t(k); // every entry carries its own paper number
+}
+
+Simulator::~Simulator()
+{
+    stop();
+}
+
+bool Simulator::start(std::string *error)
+{
+    auto fail = [&](const std::string &why) {
+        if (error)
+            *error = why;
+        if (d->listenFd >= 0)
+            ::close(d->listenFd);
+        d->listenFd = -1;
+        return false;
+    };
+    if (d->running)
+        return fail("already running");
+    const std::string &addr = d->opt.bindAddress;
+    if (!isLoopbackAddress(addr))
+        return fail("refusing to bind to " + addr + ": only loopback addresses (127.0.0.1, ::1) are allowed");
+
+    sockaddr_storage ss{};
+    socklen_t len = 0;
+    int family = AF_INET;
+    in_addr v4{};
+    if (::inet_pton(AF_INET, addr.c_str(), &v4) == 1) {
+        auto *sa = reinterpret_cast<sockaddr_in *>(&ss);
+        sa->sin_family = AF_INET;
+        sa->sin_port = htons(d->opt.port);
+        sa->sin_addr = v4;
+        len = sizeof *sa;
+    } else {
+        family = AF_INET6;
+        auto *sa = reinterpret_cast<sockaddr_in6 *>(&ss);
+        sa->sin6_family = AF_INET6;
+        sa->sin6_port = htons(d->opt.port);
+        ::inet_pton(AF_INET6, addr.c_str(), &sa->sin6_addr);
+        len = sizeof *sa;
+    }
+    d->listenFd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (d->listenFd < 0)
+        return fail(std::string("socket: ") + std::strerror(errno));
+    int one = 1;
+    ::setsockopt(d->listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (::bind(d->listenFd, reinterpret_cast<sockaddr *>(&ss), len) != 0)
+        return fail("cannot bind " + addr + ":" + std::to_string(d->opt.port) + ": " + std::strerror(errno));
+    if (::listen(d->listenFd, 8) != 0)
+        return fail(std::string("listen: ") + std::strerror(errno));
+    sockaddr_storage bound{};
+    socklen_t blen = sizeof bound;
+    ::getsockname(d->listenFd, reinterpret_cast<sockaddr *>(&bound), &blen);
+    d->port = ntohs(family == AF_INET ? reinterpret_cast<sockaddr_in *>(&bound)->sin_port
+                                      : reinterpret_cast<sockaddr_in6 *>(&bound)->sin6_port);
+    if (::pipe2(d->wake, O_CLOEXEC) != 0)
+        return fail(std::string("pipe: ") + std::strerror(errno));
+    d->running = true;
+    d->acceptThread = std::thread([this] { d->acceptLoop(); });
+    return true;
+}
+
+void Simulator::stop()
+{
+    if (!d->running.exchange(false))
+        return;
+    // One byte in the wake pipe, never read, wakes every waiting thread for good.
+    [[maybe_unused]] ssize_t w = ::write(d->wake[1], "x", 1);
+    d->acceptThread.join();
+    {
+        std::lock_guard<std::mutex> g(d->connMu);
+        for (auto &c : d->connections)
+            if (c.fd >= 0)
+                ::shutdown(c.fd, SHUT_RDWR);
+    }
+    for (auto &c : d->connections)
+        c.thread.join();
+    d->connections.clear();
+    ::close(d->listenFd);
+    ::close(d->wake[0]);
+    ::close(d->wake[1]);
+    d->listenFd = d->wake[0] = d->wake[1] = -1;
+}
+
+uint16_t Simulator::port() const
+{
+    return d->port;
+}
+
+void Simulator::Impl::acceptLoop()
+{
+    for (;;) {
+        pollfd p[2] = {{listenFd, POLLIN, 0}, {wake[0], POLLIN, 0}};
+        if (::poll(p, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (p[1].revents)
+            return;
+        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            continue;
+        int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        std::lock_guard<std::mutex> g(connMu);
+        // Reap the threads of connections that have ended.
+        for (auto it = connections.begin(); it != connections.end();) {
+            if (it->done) {
+                it->thread.join();
+                it = connections.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        Connection &c = connections.emplace_back();
+        c.fd = fd;
+        c.thread = std::thread([this, &c] { serve(&c); });
+    }
+}
+
+void Simulator::Impl::serve(Connection *c)
+{
+    const int fd = c->fd;
+    Session s;
+    uint8_t buf[4096];
+    bool open = true;
+    while (open) {
+        pollfd p[2] = {{fd, POLLIN, 0}, {wake[0], POLLIN, 0}};
+        if (::poll(p, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (p[1].revents)
+            break;
+        const ssize_t r = ::recv(fd, buf, sizeof buf, 0);
+        if (r <= 0)
+            break;
+        s.in.insert(s.in.end(), buf, buf + r);
+        // Take every complete frame off the stream.
+        for (;;) {
+            auto soh = std::find(s.in.begin(), s.in.end(), frame::SOH);
+            s.in.erase(s.in.begin(), soh);
+            if (s.in.size() < 5 || s.in.size() < size_t(s.in[frame::OfsLen]) + 6)
+                break;
+            const size_t n = size_t(s.in[frame::OfsLen]) + 6;
+            std::vector<uint8_t> f(s.in.begin(), s.in.begin() + long(n));
+            s.in.erase(s.in.begin(), s.in.begin() + long(n));
+            if (!handle(s, fd, std::move(f))) {
+                open = false;
+                break;
+            }
+        }
+    }
+    {
+        std::lock_guard<std::mutex> g(connMu);
+        ::close(fd);
+        c->fd = -1;
+    }
+    c->done = true;
+}
+
+bool Simulator::Impl::handle(Session &s, int fd, std::vector<uint8_t> f)
+{
+    int n;
+    Faults fl;
+    {
+        std::lock_guard<std::mutex> g(mu);
+        n = ++exchangeCount;
+        requests.push_back(f);
+        fl = faults;
+    }
+    std::string line = "#" + std::to_string(n);
+
+    TraceLog scratch;
+    FrameChecker checker;
+    if (!CheckReplyFrame(checker, scratch, f.data(), f.size())) {
+        log(line + " invalid request frame, ignored");
+        return true;
+    }
+    const uint8_t cmd = f[frame::OfsCmd];
+    const size_t len = f[frame::OfsLen];
+    const uint8_t control = len >= 3 ? f[frame::OfsBlockControl] : 0;
+    const uint8_t flags = control & 0xF0;
+    const uint8_t sequence = control & 0x0F;
+    std::vector<uint8_t> data;
+    if (len > 3)
+        data.assign(f.begin() + frame::OfsData, f.begin() + long(frame::OfsData + len - 3));
+    line += " cmd=" + hexByte(cmd) + " seq=" + std::to_string(sequence) + " flags=" + hexByte(flags) +
+            " data=" + std::to_string(data.size());
+
+    Block block;
+    uint8_t sta = 0;
+    std::string note;
+    if (len >= 3 && flags == 0 && data.empty() && !s.pending.empty() && s.pendingCmd == cmd) {
+        // The PC asks for the next reply block.
+        block = std::move(s.pending.front());
+        s.pending.pop_front();
+    } else {
+        s.pending.clear();
+        if ((flags & frame::FlagFirst) || !s.assembling || s.assemblyCmd != cmd) {
+            s.assembly.clear();
+            s.assembling = true;
+            s.assemblyCmd = cmd;
+        }
+        s.assembly.insert(s.assembly.end(), data.begin(), data.end());
+        if (!(flags & frame::FlagMore)) {
+            s.assembling = false;
+            Outcome out = process(cmd, s.assembly);
+            sta = out.status;
+            note = out.note;
+            if (!out.data.empty()) {
+                if (fl.truncateReply >= 0 && out.data.size() > size_t(fl.truncateReply))
+                    out.data.resize(size_t(fl.truncateReply));
+                out.data.resize(out.data.size() + fl.padReply, 0);
+            }
+            // Reply data longer than one block go out in several; the PC asks for each.
+            const size_t most = fl.splitReply ? std::min(fl.splitReply, frame::MaxBlockData)
+                                              : frame::MaxBlockData;
+            std::vector<Block> blocks;
+            for (size_t off = 0; off < out.data.size(); off += most) {
+                Block b;
+                b.data.assign(out.data.begin() + long(off),
+                              out.data.begin() + long(std::min(out.data.size(), off + most)));
+                blocks.push_back(std::move(b));
+            }
+            for (size_t i = 0; i < blocks.size(); ++i)
+                blocks[i].flags = uint8_t((i == 0 ? frame::FlagFirst : 0) |
+                                          (i + 1 < blocks.size() ? frame::FlagMore : frame::FlagLast));
+            if (!blocks.empty()) {
+                block = std::move(blocks.front());
+                s.pending.assign(std::make_move_iterator(blocks.begin() + 1),
+                                 std::make_move_iterator(blocks.end()));
+                s.pendingCmd = cmd;
+            }
+        }
+    }
+    if (fl.status && applies(fl.statusOn, n))
+        sta = fl.status & 0x0F;
+
+    std::vector<uint8_t> reply = replyFrame(cmd, sta, sequence, block);
+    line += " -> sta=" + std::to_string(sta) + " data=" + std::to_string(block.data.size());
+    if (!block.data.empty())
+        line += " flags=" + hexByte(block.flags);
+    if (!note.empty())
+        line += " " + note;
+
+    if (fl.noReply.count(n)) {
+        log(line + " [no reply]");
+        return true;
+    }
+    if (fl.delayMs > 0 && applies(fl.delayOn, n)) {
+        line += " [delayed " + std::to_string(fl.delayMs) + " ms]";
+        if (!pause(fl.delayMs))
+            return false;
+    }
+    if (fl.badBcc.count(n)) {
+        reply.back() ^= 0xFF;
+        line += " [wrong check byte]";
+    }
+    if (fl.trailing) {
+        reply.insert(reply.end(), fl.trailing, 0x55);
+        line += " [+" + std::to_string(fl.trailing) + " trailing bytes]";
+    }
+    if (fl.closeMidReply.count(n)) {
+        log(line + " [closed mid-reply]");
+        sendAll(fd, reply.data(), std::max<size_t>(1, reply.size() / 2));
+        return false;
+    }
+    if (!fl.pieces.empty() && applies(fl.piecesOn, n)) {
+        log(line + " [in pieces]");
+        size_t off = 0;
+        for (size_t i = 0; i <= fl.pieces.size() && off < reply.size(); ++i) {
+            const size_t take = i < fl.pieces.size() ? std::min(fl.pieces[i], reply.size() - off)
+                                                     : reply.size() - off;
+            if (off && !pause(fl.pieceGapMs))
+                return false;
+            if (!sendAll(fd, reply.data() + off, take))
+                return false;
+            off += take;
+        }
+        return true;
+    }
+    log(line);
+    return sendAll(fd, reply.data(), reply.size());
+}
+
+Outcome Simulator::Impl::process(uint8_t cmd, const std::vector<uint8_t> &data)
+{
+    switch (cmd) {
+    case 0x01:
+        return readClock();
+    case 0x02:
+        return setClock(data);
+    case 0x03: {
+        std::lock_guard<std::mutex> g(mu);
+        return {0, std::vector<uint8_t>(deviceNumber.begin(), deviceNumber.end()), {}};
+    }
+    case 0x04: {
+        if (data.size() != 6)
+            return {kStatusRefused, {}, "(device number must be 6 bytes)"};
+        std::lock_guard<std::mutex> g(mu);
+        deviceNumber.assign(data.begin(), data.end());
+        return {0, {}, "device number \"" + deviceNumber + "\""};
+    }
+    case 0x15:
+        return receiveLogo(data);
+    case 0x20:
+        return getMfp(data);
+    case 0x21:
+        return setMfp(data);
+    default:
+        return {kStatusRefused, {}, "(unknown command)"};
+    }
+}
+
+Outcome Simulator::Impl::readClock()
+{
+    long long offset;
+    {
+        std::lock_guard<std::mutex> g(mu);
+        offset = clockOffset;
+    }
+    const time_t t = time_t(std::time(nullptr) + offset);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return {0,
+            {toBcd(tm.tm_year % 100), toBcd(tm.tm_mon + 1), toBcd(tm.tm_mday), toBcd(tm.tm_hour),
+             toBcd(tm.tm_min), toBcd(tm.tm_sec)},
+            {}};
+}
+
+Outcome Simulator::Impl::setClock(const std::vector<uint8_t> &data)
+{
+    int v[6];
+    if (data.size() != 6)
+        return {kStatusRefused, {}, "(clock needs 6 bytes)"};
+    for (int i = 0; i < 6; ++i)
+        if (!fromBcd(data[size_t(i)], v[i]))
+            return {kStatusRefused, {}, "(clock bytes are not BCD)"};
+    std::tm tm{};
+    tm.tm_year = 100 + v[0];
+    tm.tm_mon = v[1] - 1;
+    tm.tm_mday = v[2];
+    tm.tm_hour = v[3];
+    tm.tm_min = v[4];
+    tm.tm_sec = v[5];
+    tm.tm_isdst = -1;
+    std::tm check = tm;
+    const time_t t = std::mktime(&check);
+    if (t == time_t(-1) || v[1] < 1 || v[1] > 12 || check.tm_mday != v[2] || check.tm_mon != v[1] - 1 ||
+        v[3] > 23 || v[4] > 59 || v[5] > 59)
+        return {kStatusRefused, {}, "(no such date and time)"};
+    char text[64];
+    std::snprintf(text, sizeof text, "clock set to %02d/%02d/%02d %02d:%02d:%02d", v[0], v[1], v[2], v[3],
+                  v[4], v[5]);
+    std::lock_guard<std::mutex> g(mu);
+    clockOffset = (long long)t - (long long)std::time(nullptr);
+    return {0, {}, text};
+}
+
+Outcome Simulator::Impl::receiveLogo(const std::vector<uint8_t> &data)
+{
+    // Command data: a zero byte, then the work file: 00, GS * 48 16, 6144 image bytes,
+    // GS / 0.
+    static const uint8_t head[] = {0x00, 0x1D, 0x2A, 0x30, 0x10};
+    static const uint8_t tail[] = {0x1D, 0x2F, 0x00};
+    if (data.size() != kWorkFileSize + 1 || data[0] != 0x00 ||
+        !std::equal(std::begin(head), std::end(head), data.begin() + 1) ||
+        !std::equal(std::begin(tail), std::end(tail), data.end() - 3))
+        return {kStatusRefused, {}, "logo refused: not a work file (" + std::to_string(data.size()) + " bytes)"};
+    std::vector<uint8_t> file(data.begin() + 1, data.end());
+    std::string note = "logo received";
+    if (!opt.outDir.empty()) {
+        const std::string imp = opt.outDir + "/received-logo.imp";
+        const std::string png = opt.outDir + "/received-logo.png";
+        std::ofstream out(imp, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char *>(file.data()), std::streamsize(file.size()));
+        out.close();
+        if (out && writeLogoPng(png, file.data()))
+            note += " -> " + imp + ", " + png;
+        else
+            note += " (could not write into " + opt.outDir + ")";
+    }
+    std::lock_guard<std::mutex> g(mu);
+    logo = std::move(file);
+    ++logos;
+    return {0, {}, note};
+}
+
+Outcome Simulator::Impl::getMfp(const std::vector<uint8_t> &data)
+{
+    if (data.size() != 2)
+        return {kStatusRefused, {}, "(kind needs 2 bytes)"};
+    const int kind = data[0] << 8 | data[1];
+    std::lock_guard<std::mutex> g(mu);
+    std::vector<uint8_t> out(data);
+    if (kind == 0)
+        out.insert(out.end(), mfp.begin(), mfp.begin() + 110);
+    else if (kind == 1 || kind == 2)
+        out.push_back(mfp[size_t(109 + kind)]);
+    else
+        return {kStatusRefused, {}, "(unknown MFP kind)"};
+    return {0, out, "MFP kind " + std::to_string(kind)};
+}
+
+Outcome Simulator::Impl::setMfp(const std::vector<uint8_t> &data)
+{
+    if (data.size() < 2)
+        return {kStatusRefused, {}, "(kind needs 2 bytes)"};
+    const int kind = data[0] << 8 | data[1];
+    std::lock_guard<std::mutex> g(mu);
+    if (kind == 0 && data.size() == 112)
+        std::copy(data.begin() + 2, data.end(), mfp.begin());
+    else if ((kind == 1 || kind == 2) && data.size() == 3)
+        mfp[size_t(109 + kind)] = data[2];
+    else
+        return {kStatusRefused, {}, "(wrong MFP kind or size)"};
+    return {0, {}, "MFP kind " + std::to_string(kind) + " set"};
+}
+
+// ---------------------------------------------------------------------------------------
+// State access
+
+void Simulator::setFaults(const Faults &faults)
+{
+    std::lock_guard<std::mutex> g(d->mu);
+    d->faults = faults;
+}
+
+std::vector<std::vector<uint8_t>> Simulator::requests() const
+{
+    std::lock_guard<std::mutex> g(d->mu);
+    return d->requests;
+}
+
+int Simulator::exchanges() const
+{
+    std::lock_guard<std::mutex> g(d->mu);
+    return d->exchangeCount;
+}
+
+std::string Simulator::deviceNumber() const
+{
+    std::lock_guard<std::mutex> g(d->mu);
+    return d->deviceNumber;
+}
+
+long long Simulator::clockOffset() const
+{
+    std::lock_guard<std::mutex> g(d->mu);
+    return d->clockOffset;
+}
+
+void Simulator::setClockOffset(long long seconds)
+{
+    std::lock_guard<std::mutex> g(d->mu);
+    d->clockOffset = seconds;
+}
+
+std::array<uint8_t, kMfpSetSize> Simulator::mfpParameters() const
+{
+    std::lock_guard<std::mutex> g(d->mu);
+    return d->mfp;
+}
+
+void Simulator::setMfpParameters(const std::array<uint8_t, kMfpSetSize> &set)
+{
+    std::lock_guard<std::mutex> g(d->mu);
+    d->mfp = set;
+}
+
+std::vector<uint8_t> Simulator::receivedLogo() const
+{
+    std::lock_guard<std::mutex> g(d->mu);
+    return d->logo;
+}
+
+int Simulator::logosReceived() const
+{
+    std::lock_guard<std::mutex> g(d->mu);
+    return d->logos;
+}
+
+} // namespace vendorsim

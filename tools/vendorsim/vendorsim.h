@@ -1,0 +1,87 @@
+#pragma once
+// A simulated vendor: a real TCP peer on loopback that answers the vendor commands the
+// tool uses, keeps the vendor's state and can misbehave on purpose for tests and demos.
+// The quorvel-vendorsim tool runs it from the command line; tests run it in-process on an
+// ephemeral port.
+//
+// Exchanges are numbered from 1 in the order the simulator takes request frames off its
+// connections. Faults that name exchanges apply to those; where a set of exchanges is
+// optional, an empty set means every exchange.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vendorsim {
+
+inline constexpr size_t kMfpSetSize = 112;
+inline constexpr size_t kWorkFileSize = 6152;
+inline constexpr int kLogoWidth = 384;
+inline constexpr int kLogoHeight = 128;
+
+struct Faults {
+    std::set<int> noReply;        // these exchanges get no reply at all
+    int delayMs = 0;              // wait this long before replying ...
+    std::set<int> delayOn;        // ... to these exchanges (empty: every one)
+    std::vector<size_t> pieces;   // send replies cut into pieces of these sizes, the rest last ...
+    int pieceGapMs = 200;         // ... with this pause between pieces ...
+    std::set<int> piecesOn;       // ... for these exchanges (empty: every one)
+    std::set<int> badBcc;         // these replies carry a wrong check byte
+    uint8_t status = 0;           // reply status (low nibble) given instead of 0 ...
+    std::set<int> statusOn;       // ... to these exchanges (empty: every one)
+    size_t splitReply = 0;        // reply data in blocks of at most this many bytes (0: 252)
+    std::set<int> closeMidReply;  // send half of these replies, then close the connection
+    size_t trailing = 0;          // bytes of junk after every reply, in the same write
+    size_t padReply = 0;          // zero bytes added to the reply data of commands with data
+    long truncateReply = -1;      // reply data of commands with data cut to this many bytes
+};
+
+struct Options {
+    std::string bindAddress = "127.0.0.1"; // loopback only
+    uint16_t port = 9004;                  // 0: an ephemeral port, see Simulator::port()
+    std::string outDir;                    // received-logo.imp/.png go here; empty: kept in memory only
+    std::string deviceNumber = "      ";
+    Faults faults;
+    std::function<void(const std::string &)> log; // one line per exchange; null: silent
+};
+
+// 127.0.0.0/8 or ::1, in numeric form.
+bool isLoopbackAddress(const std::string &address);
+
+// Writes the picture a work file prints: 384 x 128, black dots on white, as a PNG.
+bool writeLogoPng(const std::string &path, const uint8_t *workFile);
+
+class Simulator {
+public:
+    explicit Simulator(Options options);
+    ~Simulator(); // stops
+    Simulator(const Simulator &) = delete;
+    Simulator &operator=(const Simulator &) = delete;
+
+    // Binds, listens and starts serving on a thread of its own. False (with the reason in
+    // *error) for a bind address other than loopback or when the port cannot be bound.
+    bool start(std::string *error = nullptr);
+    void stop();
+    uint16_t port() const;
+
+    // State, safe to read and change while the simulator runs.
+    void setFaults(const Faults &faults);
+    std::vector<std::vector<uint8_t>> requests() const; // every request frame, in order
+    int exchanges() const;
+    std::string deviceNumber() const;
+    long long clockOffset() const; // seconds added to the PC's clock
+    void setClockOffset(long long seconds);
+    std::array<uint8_t, kMfpSetSize> mfpParameters() const;
+    void setMfpParameters(const std::array<uint8_t, kMfpSetSize> &set);
+    std::vector<uint8_t> receivedLogo() const; // the last work file accepted
+    int logosReceived() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace vendorsim
