@@ -128,6 +128,11 @@ bool COrvathVender::sendPacket(uint8_t command, uint16_t length, const uint8_t *
         std::memset(m_replyData.get(), 0, ReplyDataCapacity);
         m_replyCount = 0;
         m_replyOverflow = false;
+        // A fresh attempt has had no reply yet. Flags left over from an abandoned reply
+        // ("more follows") would otherwise turn its first request into a request for more
+        // and keep asking for ever when the vendor merely acknowledges.
+        m_lastReplyFlags = 0;
+        m_lastReplyStatus = 0;
 
         m_cmd = command;
         m_offset = 0;

@@ -100,8 +100,8 @@ private:
     uint8_t m_cmd = 0;
     uint8_t m_sta = 0;
     uint8_t m_blockFlags = 0;
-    uint8_t m_lastReplyFlags = 0;  // kept until a later vendor reply with data replaces it
-    uint8_t m_lastReplyStatus = 0; // kept until a later vendor reply replaces it
+    uint8_t m_lastReplyFlags = 0;  // of the latest vendor reply with data in this attempt
+    uint8_t m_lastReplyStatus = 0; // of the latest vendor reply in this attempt
     size_t m_blockCount = 0;
     uint8_t m_sequence = 0;
     size_t m_requestLength = 0;

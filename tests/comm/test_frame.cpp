@@ -20,12 +20,6 @@ Bytes build(const RequestInput &in, BuiltRequest *info = nullptr)
     return Bytes(buf, buf + r.length);
 }
 
-Bytes withBcc(Bytes b)
-{
-    b.push_back(bcc(b));
-    return b;
-}
-
 } // namespace
 
 TEST(RequestFrame, KnownRequests)

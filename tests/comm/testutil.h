@@ -3,10 +3,14 @@
 #include "comm/frame.h"
 #include "platform/codepage.h"
 
+#include <arpa/inet.h>
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace testutil {
@@ -44,6 +48,26 @@ inline uint8_t bcc(const Bytes &b)
     for (uint8_t v : b)
         x ^= v;
     return x;
+}
+
+inline Bytes withBcc(Bytes b)
+{
+    b.push_back(bcc(b));
+    return b;
+}
+
+// A loopback port that nobody listens on: bound for a moment, then released.
+inline uint16_t portWithNothingListening()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
 }
 
 } // namespace testutil

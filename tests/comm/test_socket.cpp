@@ -1,0 +1,261 @@
+// The connection and its time limits, against the simulated vendor and small loopback
+// peers of the test's own. Some tests wait for a real limit (1 s, 6 s, 10 s): they are the
+// only ones that do.
+#include "comm/socket.h"
+#include "testutil.h"
+#include "vendorsim/vendorsim.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace testutil;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const Bytes kReadClock = hex("01 01 01 00 00 01");
+
+double secondsSince(Clock::time_point t0)
+{
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+struct SimConnection {
+    explicit SimConnection(vendorsim::Faults faults = {})
+    {
+        vendorsim::Options o;
+        o.port = 0;
+        o.faults = std::move(faults);
+        sim = std::make_unique<vendorsim::Simulator>(o);
+        EXPECT_TRUE(sim->start());
+        sock.SetAddress("127.0.0.1", sim->port());
+        EXPECT_TRUE(sock.OpenConnection());
+    }
+    ~SimConnection() { sock.CloseConnection(); }
+
+    bool exchange(const Bytes &request, Bytes *replyOut = nullptr)
+    {
+        uint8_t reply[frame::BufferSize] = {};
+        const bool ok = sock.Exchange(request.data(), request.size(), reply);
+        if (replyOut)
+            replyOut->assign(reply, reply + reply[frame::OfsLen] + 6);
+        return ok;
+    }
+
+    std::unique_ptr<vendorsim::Simulator> sim;
+    CSocketBase sock;
+};
+
+// A loopback listener of the test's own: port() to connect to.
+struct Listener {
+    explicit Listener(int backlog = 4)
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+        EXPECT_EQ(::listen(fd, backlog), 0);
+        socklen_t len = sizeof a;
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+        port = ntohs(a.sin_port);
+    }
+    ~Listener() { ::close(fd); }
+    int fd = -1;
+    uint16_t port = 0;
+};
+
+} // namespace
+
+TEST(Connection, NothingListening)
+{
+    CSocketBase sock;
+    EXPECT_TRUE(sock.CloseConnection()); // not connected: nothing to do
+    sock.SetAddress("127.0.0.1", portWithNothingListening());
+    EXPECT_FALSE(sock.OpenConnection());
+    EXPECT_FALSE(sock.IsConnected());
+    uint8_t reply[frame::BufferSize];
+    EXPECT_FALSE(sock.Exchange(kReadClock.data(), kReadClock.size(), reply));
+    EXPECT_TRUE(sock.CloseConnection());
+}
+
+TEST(Connection, ExchangeTracesAndAcceptsAValidReply)
+{
+    SimConnection c;
+    Bytes reply;
+    ASSERT_TRUE(c.exchange(kReadClock, &reply));
+    EXPECT_EQ(reply.size(), 15u);
+    EXPECT_EQ(reply[frame::OfsType], 0x90);
+    const auto lines = traceLines(c.sock.Log());
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "送信準備(受信タスクIDLE化)");
+    EXPECT_EQ(lines[1], "送信開始(6byte)");
+    EXPECT_EQ(lines.back(), "<<パケット確定");
+}
+
+TEST(Connection, ReplyInPiecesIsAssembled)
+{
+    vendorsim::Faults f;
+    f.pieces = {3, 2};
+    f.pieceGapMs = 300;
+    SimConnection c(f);
+    Bytes reply;
+    EXPECT_TRUE(c.exchange(kReadClock, &reply));
+    EXPECT_EQ(reply.size(), 15u);
+}
+
+TEST(Connection, TrailingBytesAfterTheReplyAreDropped)
+{
+    vendorsim::Faults f;
+    f.trailing = 7;
+    SimConnection c(f);
+    Bytes reply;
+    EXPECT_TRUE(c.exchange(kReadClock, &reply));
+    EXPECT_EQ(reply.size(), 15u);
+    EXPECT_TRUE(c.exchange(kReadClock, &reply)); // the next exchange is not disturbed
+}
+
+TEST(Connection, InvalidReplyFails)
+{
+    vendorsim::Faults f;
+    f.badBcc = {1};
+    SimConnection c(f);
+    EXPECT_FALSE(c.exchange(kReadClock));
+    EXPECT_TRUE(c.exchange(kReadClock)); // the connection stays usable
+}
+
+TEST(Connection, NoAnswerFailsAfterOneSecond)
+{
+    vendorsim::Faults f;
+    f.noReply = {1};
+    SimConnection c(f);
+    const auto t0 = Clock::now();
+    EXPECT_FALSE(c.exchange(kReadClock));
+    const double s = secondsSince(t0);
+    EXPECT_GE(s, 0.9);
+    EXPECT_LT(s, 3.0);
+}
+
+TEST(Connection, ReplyFinishingAfterTheWholeReplyLimitFails)
+{
+    // 15 bytes, one at a time, 500 ms apart: every gap is under 1 s, but the last byte
+    // would come 7 s after the send.
+    vendorsim::Faults f;
+    f.pieces.assign(15, 1);
+    f.pieceGapMs = 500;
+    SimConnection c(f);
+    const auto t0 = Clock::now();
+    EXPECT_FALSE(c.exchange(kReadClock));
+    const double s = secondsSince(t0);
+    EXPECT_GE(s, 4.9);
+    EXPECT_LT(s, 6.9);
+}
+
+TEST(Connection, PeerClosingMidReplyFailsAtOnce)
+{
+    vendorsim::Faults f;
+    f.closeMidReply = {1};
+    SimConnection c(f);
+    const auto t0 = Clock::now();
+    EXPECT_FALSE(c.exchange(kReadClock));
+    EXPECT_LT(secondsSince(t0), 1.0); // not after the 5 s reply limit
+    EXPECT_EQ(traceLines(c.sock.Log()).back(), "!! 受信中に切断されました(7byte受信済)");
+    EXPECT_FALSE(c.exchange(kReadClock));
+}
+
+TEST(Connection, LateReplyIsDroppedBeforeTheNextRequest)
+{
+    vendorsim::Faults f;
+    f.delayMs = 1300;
+    f.delayOn = {1};
+    SimConnection c(f);
+    EXPECT_FALSE(c.exchange(kReadClock)); // given up after 1 s
+    std::this_thread::sleep_for(600ms);  // the late reply arrives meanwhile
+    const Bytes readNumber = hex("01 01 03 00 00 03");
+    Bytes reply;
+    ASSERT_TRUE(c.exchange(readNumber, &reply));
+    EXPECT_EQ(reply[frame::OfsCmd], 0x03); // the answer to this request, not the late one
+    const auto lines = traceLines(c.sock.Log());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "  残留データ破棄(15byte)"), lines.end());
+}
+
+TEST(Connection, ConnectGivesUpAtTheLimit)
+{
+    // A listener whose queue is full drops further connection requests, so the connect
+    // waits; a shortened limit keeps the test quick (the production limit is tested below).
+    Listener full(0);
+    std::vector<int> fillers;
+    for (int i = 0; i < 3; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(full.port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        fillers.push_back(fd);
+    }
+    std::this_thread::sleep_for(100ms);
+    CSocketBase sock;
+    sock.SetAddress("127.0.0.1", full.port);
+    sock.SetConnectSendLimit(400);
+    const auto t0 = Clock::now();
+    EXPECT_FALSE(sock.OpenConnection());
+    const double s = secondsSince(t0);
+    EXPECT_GE(s, 0.4);
+    EXPECT_LT(s, 2.0);
+    EXPECT_FALSE(sock.IsConnected());
+    for (int fd : fillers)
+        ::close(fd);
+}
+
+TEST(Connection, TenSecondsAfterOpeningOnlySendsThatMustWaitFail)
+{
+    ASSERT_EQ(kConnectSendLimitMs, 10000u);
+    // The peer answers one request, then stops reading.
+    Listener l;
+    std::atomic<bool> done{false};
+    std::thread peer([&] {
+        const int fd = ::accept(l.fd, nullptr, nullptr);
+        uint8_t req[6];
+        size_t got = 0;
+        while (got < sizeof req) {
+            const ssize_t r = ::recv(fd, req + got, sizeof req - got, 0);
+            if (r <= 0)
+                break;
+            got += size_t(r);
+        }
+        const Bytes reply = hex("01 90 01 00 00 90");
+        ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+        while (!done)
+            std::this_thread::sleep_for(20ms);
+        ::close(fd);
+    });
+
+    CSocketBase sock;
+    sock.SetAddress("127.0.0.1", l.port);
+    const auto opened = Clock::now();
+    ASSERT_TRUE(sock.OpenConnection());
+    std::this_thread::sleep_until(opened + 10200ms);
+
+    uint8_t reply[frame::BufferSize];
+    EXPECT_TRUE(sock.Exchange(kReadClock.data(), kReadClock.size(), reply)); // sent at once
+
+    // More than the socket buffers hold: the send has to wait, and gives up at once.
+    const std::vector<uint8_t> big(16 << 20, 0x55);
+    const auto t0 = Clock::now();
+    EXPECT_FALSE(sock.Socket()->Send(big.data(), big.size()));
+    EXPECT_LT(secondsSince(t0), 2.0);
+
+    done = true;
+    sock.CloseConnection();
+    peer.join();
+}
