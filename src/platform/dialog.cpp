@@ -1,0 +1,555 @@
+#include "platform/dialog.h"
+
+#include "platform/codepage.h"
+#include "platform/controls.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimerEvent>
+#include <QTreeWidget>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+// a * b / c rounded to the nearest integer, halves away from zero.
+int mulDiv(int a, int b, int c)
+{
+    const long long p = static_cast<long long>(a) * b;
+    const long long q = p >= 0 ? (p + c / 2) / c : -((-p + c / 2) / c);
+    return static_cast<int>(q);
+}
+
+} // namespace
+
+int DialogUnits::x(int du) const
+{
+    return mulDiv(du, baseX, 4);
+}
+
+int DialogUnits::y(int du) const
+{
+    return mulDiv(du, baseY, 8);
+}
+
+QRect DialogUnits::rect(const QRect &du) const
+{
+    const int left = x(du.x());
+    const int top = y(du.y());
+    const int right = x(du.x() + du.width());
+    const int bottom = y(du.y() + du.height());
+    return QRect(left, top, right - left, bottom - top);
+}
+
+QFont dialogFont(const QString &face, int points)
+{
+    QFont f(face);
+    f.setPixelSize(mulDiv(points, 96, 72));
+    return f;
+}
+
+DialogUnits dialogBaseUnits(const QFont &font)
+{
+    const QFontMetrics fm(font);
+    const int w = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    DialogUnits u;
+    u.baseX = (w / 26 + 1) / 2;
+    u.baseY = fm.ascent() + fm.descent();
+    return u;
+}
+
+Dialog::Dialog(int templateId) : QDialog(nullptr), m_templateId(templateId)
+{
+    QString error;
+    m_valid = loadDialogTemplate(templateId, m_template, &error);
+    if (!m_valid) {
+        qWarning("dialog template %d: %s", templateId, qPrintable(error));
+        return;
+    }
+    build();
+}
+
+Dialog::Dialog(const DialogTemplate &dialogTemplate)
+    : QDialog(nullptr), m_templateId(dialogTemplate.id), m_template(dialogTemplate), m_valid(true)
+{
+    build();
+}
+
+Dialog::~Dialog() = default;
+
+void Dialog::build()
+{
+    const DialogTemplate &t = m_template;
+    Qt::WindowFlags flags = t.has("appwindow") ? Qt::Window : Qt::Dialog;
+    flags |= Qt::CustomizeWindowHint;
+    if (t.has("caption"))
+        flags |= Qt::WindowTitleHint;
+    if (t.has("sysmenu"))
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (t.has("minimizebox"))
+        flags |= Qt::WindowMinimizeButtonHint;
+    setWindowFlags(flags);
+    setWindowTitle(t.caption);
+
+    const QFont font = dialogFont(t.fontFace, t.fontPoints);
+    setFont(font);
+    m_units = dialogBaseUnits(font);
+    setFixedSize(m_units.x(t.size.width()), m_units.y(t.size.height()));
+
+    std::size_t groupStart = 0;
+    QWidget *previous = nullptr;
+    std::vector<QWidget *> groupBoxes;
+    for (std::size_t i = 0; i < t.controls.size(); ++i) {
+        const ControlTemplate &c = t.controls[i];
+        if (i == 0 || c.has("group"))
+            groupStart = i;
+        QWidget *w = makeControl(c);
+        m_controls.push_back(w);
+        w->setGeometry(m_units.rect(c.rect));
+        if (c.kind == ControlKind::Combo) {
+            // The template gives the height of the opened list; the closed box is as tall
+            // as its font needs.
+            auto *combo = static_cast<QComboBox *>(w);
+            const int closed = combo->sizeHint().height();
+            w->resize(w->width(), closed);
+            const int itemHeight = std::max(1, QFontMetrics(font).height() + 2);
+            combo->setMaxVisibleItems(std::max(1, (m_units.y(c.rect.height()) - closed) / itemHeight));
+        }
+        if (c.kind == ControlKind::Radio) {
+            m_radioGroups[groupStart].push_back(static_cast<QAbstractButton *>(w));
+            QButtonGroup *&bg = m_buttonGroups[groupStart];
+            if (!bg) {
+                bg = new QButtonGroup(this);
+                bg->setExclusive(true);
+            }
+            bg->addButton(static_cast<QAbstractButton *>(w));
+        }
+        if (c.kind == ControlKind::GroupBox)
+            groupBoxes.push_back(w);
+        if (c.has("disabled"))
+            w->setEnabled(false);
+        if (c.has("hidden"))
+            w->setVisible(false);
+        if (c.has("notabstop") && w->focusPolicy() != Qt::NoFocus)
+            w->setFocusPolicy(Qt::ClickFocus);
+        if (c.id != -1) {
+            m_items[c.id] = w;
+            m_groupOfControl[c.id] = groupStart;
+        }
+        if (w->focusPolicy() & Qt::TabFocus) {
+            if (previous)
+                QWidget::setTabOrder(previous, w);
+            previous = w;
+        }
+    }
+    // Group boxes are frames behind the controls they surround.
+    for (QWidget *g : groupBoxes)
+        g->lower();
+}
+
+QWidget *Dialog::makeControl(const ControlTemplate &c)
+{
+    const int id = c.id;
+    switch (c.kind) {
+    case ControlKind::Static: {
+        auto *l = new QLabel(this);
+        Qt::Alignment a = c.has("center") ? Qt::AlignHCenter : c.has("right") ? Qt::AlignRight : Qt::AlignLeft;
+        a |= c.has("vcenter") ? Qt::AlignVCenter : Qt::AlignTop;
+        l->setAlignment(a);
+        l->setWordWrap(!c.has("nowrap") && !c.has("vcenter"));
+        if (c.has("sunken")) {
+            l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            l->setLineWidth(1);
+        }
+        l->setProperty("quorvelNoPrefix", c.has("noprefix"));
+        l->setProperty("quorvelText", c.text);
+        l->setText(c.has("noprefix") ? c.text : withoutMnemonics(c.text));
+        return l;
+    }
+    case ControlKind::Button:
+    case ControlKind::DefButton: {
+        auto *b = new QPushButton(c.text, this);
+        b->setDefault(c.kind == ControlKind::DefButton);
+        if (id != -1)
+            connect(b, &QPushButton::clicked, this, [this, id] { command(id, Notify::Clicked); });
+        return b;
+    }
+    case ControlKind::GroupBox: {
+        auto *g = new QGroupBox(c.text, this);
+        g->setAttribute(Qt::WA_TransparentForMouseEvents);
+        g->setFocusPolicy(Qt::NoFocus);
+        return g;
+    }
+    case ControlKind::Radio:
+    case ControlKind::CheckBox: {
+        QAbstractButton *b = c.kind == ControlKind::Radio ? static_cast<QAbstractButton *>(new QRadioButton(c.text, this))
+                                                          : new QCheckBox(c.text, this);
+        if (c.kind == ControlKind::Radio)
+            b->setAutoExclusive(false); // exclusive within its template group only
+        if (id != -1)
+            connect(b, &QAbstractButton::clicked, this, [this, id] { command(id, Notify::Clicked); });
+        return b;
+    }
+    case ControlKind::Edit: {
+        const Qt::Alignment a = c.has("center") ? Qt::AlignHCenter : c.has("right") ? Qt::AlignRight : Qt::AlignLeft;
+        if (c.has("multiline")) {
+            auto *e = new QPlainTextEdit(this);
+            e->setTabChangesFocus(true);
+            e->setLineWrapMode(c.has("autohscroll") || c.has("hscroll") ? QPlainTextEdit::NoWrap
+                                                                        : QPlainTextEdit::WidgetWidth);
+            e->setVerticalScrollBarPolicy(c.has("vscroll") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+            e->setHorizontalScrollBarPolicy(c.has("hscroll") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+            e->setReadOnly(c.has("readonly"));
+            if (!c.has("border"))
+                e->setFrameStyle(QFrame::NoFrame);
+            QTextOption opt = e->document()->defaultTextOption();
+            opt.setAlignment(a);
+            e->document()->setDefaultTextOption(opt);
+            e->setPlainText(c.text);
+            if (!c.has("wantreturn"))
+                e->installEventFilter(this); // Enter presses the default button
+            if (id != -1)
+                connect(e, &QPlainTextEdit::textChanged, this, [this, id] { command(id, Notify::Change); });
+            return e;
+        }
+        auto *e = new QLineEdit(c.text, this);
+        e->setAlignment(a | Qt::AlignVCenter);
+        e->setFrame(c.has("border"));
+        e->setReadOnly(c.has("readonly"));
+        if (c.has("password"))
+            e->setEchoMode(QLineEdit::Password);
+        if (id != -1)
+            connect(e, &QLineEdit::textChanged, this, [this, id] { command(id, Notify::Change); });
+        return e;
+    }
+    case ControlKind::Combo: {
+        auto *combo = new QComboBox(this);
+        combo->setEditable(c.has("dropdown"));
+        if (combo->isEditable())
+            combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->setProperty("quorvelSorted", c.has("sort"));
+        for (const QString &s : c.items)
+            comboAddString(combo, toCp932(s));
+        combo->setCurrentIndex(-1);
+        if (id != -1) {
+            connect(combo, &QComboBox::activated, this, [this, id] {
+                command(id, Notify::SelChange);
+                command(id, Notify::SelEndOk);
+            });
+        }
+        return combo;
+    }
+    case ControlKind::Tree: {
+        auto *tree = new QTreeWidget(this);
+        tree->setHeaderHidden(true);
+        tree->setColumnCount(1);
+        tree->setRootIsDecorated(c.has("linesatroot") || c.has("hasbuttons"));
+        tree->setSelectionMode(QAbstractItemView::SingleSelection);
+        tree->setDragDropMode(QAbstractItemView::NoDragDrop);
+        if (!c.has("border"))
+            tree->setFrameStyle(QFrame::NoFrame);
+        if (c.has("singleexpand")) {
+            connect(tree, &QTreeWidget::itemExpanded, tree, [tree](QTreeWidgetItem *opened) {
+                QTreeWidgetItem *parent = opened->parent();
+                const int n = parent ? parent->childCount() : tree->topLevelItemCount();
+                for (int i = 0; i < n; ++i) {
+                    QTreeWidgetItem *sibling = parent ? parent->child(i) : tree->topLevelItem(i);
+                    if (sibling != opened)
+                        sibling->setExpanded(false);
+                }
+            });
+        }
+        if (id != -1)
+            connect(tree, &QTreeWidget::currentItemChanged, this, [this, id] { command(id, Notify::TreeSelChanged); });
+        return tree;
+    }
+    }
+    return new QWidget(this);
+}
+
+int Dialog::runModal()
+{
+    if (!m_valid)
+        return -1;
+    initialise();
+    if (m_ended) { // OnInitDialog ended the dialog at once
+        destroyWindow();
+        return result();
+    }
+    placeNearOwner();
+    const int r = exec();
+    destroyWindow();
+    return r;
+}
+
+bool Dialog::create()
+{
+    if (!m_valid)
+        return false;
+    initialise();
+    return true;
+}
+
+void Dialog::initialise()
+{
+    m_ended = false;
+    m_destroyed = false;
+    setResult(0);
+    if (OnInitDialog()) {
+        // The first control in tab order that takes the focus gets it.
+        for (QWidget *w : m_controls) {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && !w->isHidden()) {
+                w->setFocus(Qt::OtherFocusReason);
+                break;
+            }
+        }
+    }
+}
+
+void Dialog::placeNearOwner()
+{
+    QWidget *owner = QApplication::activeModalWidget();
+    if (!owner || owner == this)
+        owner = QApplication::activeWindow();
+    if (owner == this)
+        owner = nullptr;
+    QRect area;
+    if (owner) {
+        area = owner->frameGeometry();
+    } else if (QScreen *s = QGuiApplication::primaryScreen()) {
+        area = s->availableGeometry();
+    }
+    if (area.isValid()) {
+        QRect r(QPoint(0, 0), size());
+        r.moveCenter(area.center());
+        move(r.topLeft());
+    }
+    if (owner) {
+        winId();
+        if (windowHandle() && owner->windowHandle())
+            windowHandle()->setTransientParent(owner->windowHandle());
+    }
+}
+
+void Dialog::endDialog(int r)
+{
+    m_ended = true;
+    done(r);
+}
+
+void Dialog::destroyWindow()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    OnDestroy();
+    for (const auto &[id, qtId] : m_timers)
+        QObject::killTimer(qtId);
+    m_timers.clear();
+    hide();
+}
+
+QWidget *Dialog::item(int id) const
+{
+    const auto it = m_items.find(id);
+    return it == m_items.end() ? nullptr : it->second;
+}
+
+std::string Dialog::itemText(int id) const
+{
+    return windowText(item(id));
+}
+
+void Dialog::setItemText(int id, const std::string &text)
+{
+    setWindowText(item(id), text);
+}
+
+void Dialog::enableItem(int id, bool enable)
+{
+    if (QWidget *w = item(id))
+        w->setEnabled(enable);
+}
+
+void Dialog::showItem(int id, bool show)
+{
+    if (QWidget *w = item(id))
+        w->setVisible(show);
+}
+
+int Dialog::radioIndex(int firstId) const
+{
+    const auto g = m_groupOfControl.find(firstId);
+    if (g == m_groupOfControl.end())
+        return -1;
+    const auto radios = m_radioGroups.find(g->second);
+    if (radios == m_radioGroups.end())
+        return -1;
+    for (std::size_t i = 0; i < radios->second.size(); ++i)
+        if (radios->second[i]->isChecked())
+            return int(i);
+    return -1;
+}
+
+void Dialog::setRadioIndex(int firstId, int index)
+{
+    const auto g = m_groupOfControl.find(firstId);
+    if (g == m_groupOfControl.end())
+        return;
+    const auto radios = m_radioGroups.find(g->second);
+    if (radios == m_radioGroups.end())
+        return;
+    QButtonGroup *bg = m_buttonGroups.at(g->second);
+    bg->setExclusive(false);
+    for (std::size_t i = 0; i < radios->second.size(); ++i)
+        radios->second[i]->setChecked(int(i) == index);
+    bg->setExclusive(true);
+}
+
+void Dialog::setCaption(const std::string &text)
+{
+    setWindowTitle(fromCp932(text));
+}
+
+bool Dialog::command(int id, Notify code)
+{
+    if (m_route && m_route(id, code))
+        return true;
+    if (code == Notify::Command) {
+        if (id == IDOK) {
+            OnOK();
+            return true;
+        }
+        if (id == IDCANCEL) {
+            OnCancel();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Dialog::hasHandler(int id, Notify code) const
+{
+    return m_hasHandler && m_hasHandler(id, code);
+}
+
+void Dialog::startWindowTimer(int id, int milliseconds)
+{
+    stopWindowTimer(id);
+    const int qtId = QObject::startTimer(milliseconds);
+    if (qtId != 0)
+        m_timers[id] = qtId;
+}
+
+void Dialog::stopWindowTimer(int id)
+{
+    const auto it = m_timers.find(id);
+    if (it == m_timers.end())
+        return;
+    QObject::killTimer(it->second);
+    m_timers.erase(it);
+}
+
+bool Dialog::OnInitDialog()
+{
+    return true;
+}
+
+void Dialog::OnOK()
+{
+    endDialog(IDOK);
+}
+
+void Dialog::OnCancel()
+{
+    endDialog(IDCANCEL);
+}
+
+void Dialog::OnTimer(int)
+{
+}
+
+void Dialog::OnDestroy()
+{
+}
+
+void Dialog::accept()
+{
+    command(IDOK);
+}
+
+void Dialog::reject()
+{
+    command(IDCANCEL);
+}
+
+void Dialog::pressDefaultButton()
+{
+    // A focused push button is pressed by Enter; otherwise the default button; otherwise
+    // the dialog gets the IDOK command.
+    if (auto *b = qobject_cast<QPushButton *>(focusWidget()); b && b->isEnabled() && b->isVisible()) {
+        b->click();
+        return;
+    }
+    for (QPushButton *b : findChildren<QPushButton *>(Qt::FindDirectChildrenOnly)) {
+        if (b->isDefault()) {
+            if (b->isEnabled() && b->isVisible())
+                b->click();
+            return;
+        }
+    }
+    command(IDOK);
+}
+
+void Dialog::keyPressEvent(QKeyEvent *event)
+{
+    if (event->modifiers() == Qt::NoModifier || (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter)) {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            pressDefaultButton();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool Dialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && qobject_cast<QPlainTextEdit *>(watched)) {
+        auto *k = static_cast<QKeyEvent *>(event);
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) &&
+            !(k->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier))) {
+            pressDefaultButton();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Dialog::timerEvent(QTimerEvent *event)
+{
+    for (const auto &[id, qtId] : m_timers) {
+        if (qtId == event->timerId()) {
+            const int ours = id; // OnTimer may stop or restart timers
+            OnTimer(ours);
+            return;
+        }
+    }
+    QDialog::timerEvent(event);
+}
+
+} // namespace platform
