@@ -68,7 +68,6 @@ protected:
 
     // Request frame i as the simulator received it.
     Bytes request(size_t i) const { return sim->requests().at(i); }
-    static Bytes dataOf(const Bytes &f) { return f[4] > 3 ? Bytes(f.begin() + 7, f.end() - 2) : Bytes{}; }
 
     std::unique_ptr<vendorsim::Simulator> sim;
     COrvathVender vender;

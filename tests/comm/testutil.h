@@ -50,6 +50,12 @@ inline uint8_t bcc(const Bytes &b)
     return x;
 }
 
+// The data bytes of a frame (after the block control byte, before ETX).
+inline Bytes dataOf(const Bytes &f)
+{
+    return f.size() > 9 && f[4] > 3 ? Bytes(f.begin() + 7, f.end() - 2) : Bytes{};
+}
+
 inline Bytes withBcc(Bytes b)
 {
     b.push_back(bcc(b));
