@@ -3,7 +3,7 @@
 #include "logo/logolayout.h"
 #include "platform/codepage.h"
 
-#include <QTemporaryDir>
+#include <QFile>
 
 #include <string>
 
@@ -11,6 +11,16 @@
 inline std::string sj(const char *utf8)
 {
     return platform::cp932FromUtf8(utf8);
+}
+
+// The whole content of a file, or "<unreadable>".
+inline std::string readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return "<unreadable>";
+    const QByteArray b = f.readAll();
+    return std::string(b.constData(), size_t(b.size()));
 }
 
 // The layout of the worked example: a two-line shop name and a telephone number in

@@ -8,19 +8,6 @@
 
 #include <climits>
 
-namespace {
-
-std::string readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    const QByteArray b = f.readAll();
-    return std::string(b.constData(), size_t(b.size()));
-}
-
-} // namespace
-
 TEST(LayoutFile, InitialValues)
 {
     const TextLayer layer;
@@ -228,23 +215,4 @@ TEST(LayoutFile, FailuresChangeNothing)
     other.close();
     EXPECT_EQ(LoadLayoutFile(other.fileName(), fileCopy), LoadLayoutOutcome::WrongKind);
     EXPECT_EQ(fileCopy, workedExample());
-}
-
-TEST(LayoutFile, OutcomeMessages)
-{
-    const struct {
-        LogoMessage message;
-        const char *text;
-        LogoMessageIcon icon;
-    } cases[] = {
-        {MessageFor(SaveLayoutOutcome::Saved), "ファイルを記録しました", LogoMessageIcon::Information},
-        {MessageFor(SaveLayoutOutcome::CannotCreate), "ファイルが作れません！", LogoMessageIcon::Exclamation},
-        {MessageFor(LoadLayoutOutcome::Loaded), "ファイルを読込みました。", LogoMessageIcon::Information},
-        {MessageFor(LoadLayoutOutcome::CannotOpen), "ファイルが開けません！", LogoMessageIcon::Stop},
-        {MessageFor(LoadLayoutOutcome::WrongKind), "異なるファイルです！", LogoMessageIcon::Stop},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(c.message.text, sj(c.text)) << c.text;
-        EXPECT_EQ(c.message.icon, c.icon) << c.text;
-    }
 }

@@ -9,15 +9,6 @@
 
 namespace {
 
-std::string readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    const QByteArray b = f.readAll();
-    return std::string(b.constData(), size_t(b.size()));
-}
-
 std::vector<std::string> splitCrLf(const std::string &text)
 {
     std::vector<std::string> lines;
@@ -138,7 +129,8 @@ TEST(WorkFile, Failures)
     EXPECT_EQ(ExportHeader(workPath, dir.filePath("no/such/Shop.H")), HeaderOutcome::CannotCreate);
 }
 
-TEST(WorkFile, OutcomeMessages)
+// Every outcome of the logo file operations with what the operator is told.
+TEST(LogoFiles, OutcomeMessages)
 {
     EXPECT_FALSE(MessageFor(WorkFileOutcome::Written).shown());
     const struct {
@@ -146,6 +138,11 @@ TEST(WorkFile, OutcomeMessages)
         const char *text;
         LogoMessageIcon icon;
     } cases[] = {
+        {MessageFor(SaveLayoutOutcome::Saved), "ファイルを記録しました", LogoMessageIcon::Information},
+        {MessageFor(SaveLayoutOutcome::CannotCreate), "ファイルが作れません！", LogoMessageIcon::Exclamation},
+        {MessageFor(LoadLayoutOutcome::Loaded), "ファイルを読込みました。", LogoMessageIcon::Information},
+        {MessageFor(LoadLayoutOutcome::CannotOpen), "ファイルが開けません！", LogoMessageIcon::Stop},
+        {MessageFor(LoadLayoutOutcome::WrongKind), "異なるファイルです！", LogoMessageIcon::Stop},
         {MessageFor(WorkFileOutcome::CannotCreate), "作業ファイルが開けません", LogoMessageIcon::Exclamation},
         {MessageFor(HeaderOutcome::Written), "ファイルを記録しました", LogoMessageIcon::Information},
         {MessageFor(HeaderOutcome::CannotCreate), "ファイルが作れません！", LogoMessageIcon::Exclamation},
