@@ -1,0 +1,77 @@
+#pragma once
+// The application object: one per process. Start-up (InitInstance) starts the socket
+// layer, takes the single-instance guard, reads the settings file quorvel.ini in the
+// working directory and runs the main dialog modally; the process ends when it closes.
+// The settings live here for every dialog to read; SaveSettings writes three of them
+// back.
+#include "platform/instanceguard.h"
+
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+class CQuorvelApp {
+public:
+    CQuorvelApp();
+    virtual ~CQuorvelApp();
+    CQuorvelApp(const CQuorvelApp &) = delete;
+    CQuorvelApp &operator=(const CQuorvelApp &) = delete;
+
+    // The application object of this process (the most recently constructed one).
+    static CQuorvelApp *instance();
+
+    enum class ParseResult { Run, Help, Error };
+    // Accepts --host ADDR and --port N (also --host=ADDR, --port=N) and --help. On Error
+    // `message` says what is wrong; on Help it holds the usage text.
+    ParseResult ParseCommandLine(const QStringList &arguments, std::string &message);
+    static const char *Usage();
+
+    // Start-up. Always returns false: after the main dialog has closed, or after a
+    // refused start, the process goes on to ExitInstance and ends.
+    virtual bool InitInstance();
+    // Releases the single-instance guard; returns the process's exit status: 0 after a
+    // normal run, 1 after a refused start.
+    virtual int ExitInstance();
+
+    // Writes COMPORT, COMRATE and PRTTYPE to the settings file, in that order, stopping
+    // at the first write that fails. Tells nobody; the result is only for the curious.
+    bool SaveSettings();
+
+    // The executable's file name without folder and extension: names the single-instance
+    // guard and is the caption of every message box.
+    const std::string &appName() const { return m_appName; }
+    const std::string &settingsPath() const { return m_settingsPath; }
+    const std::string &workingDirectory() const { return m_workingDir; }
+    const std::string &host() const { return m_host; }
+    uint16_t port() const { return m_port; }
+    QWidget *mainWindow() const { return m_pMainWnd; }
+
+    // Settings, loaded once at start-up (CP932 text).
+    std::string COMPORT = "COM1"; // serial port name; at most 9 bytes are taken from the file
+    int32_t COMRATE = 9600;       // serial rate in bit/s
+    int32_t PRTTYPE = 0;          // index of the connected device model
+    bool SHOPLOGO = false;        // sending a logo also exports the C header
+
+    static constexpr const char *kSettingsFileName = "quorvel.ini";
+
+protected:
+    // The start-up steps that touch the platform, one by one so that tests can stand in.
+    virtual bool StartSocketLayer();
+    virtual platform::InstanceGuard::Result TakeInstanceGuard();
+    virtual void RunMainDialog();
+    // Steps 3 to 5 of start-up: working directory, settings path, settings.
+    void LoadSettings();
+
+    std::string m_appName;
+    std::string m_settingsPath;
+    std::string m_workingDir;
+    std::string m_host = "127.0.0.1";
+    uint16_t m_port = 9004;
+    std::unique_ptr<platform::InstanceGuard> m_mutex;
+    QWidget *m_pMainWnd = nullptr;
+    int m_exitCode = 0;
+};

@@ -1,0 +1,143 @@
+// The single-instance guard across real processes: the quorvel executable is started on
+// the offscreen platform, with its message boxes written to a log instead of shown.
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Instances : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() /
+              ("qv-inst-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir / "run");
+        ::chmod((dir / "run").c_str(), 0700);
+    }
+    void TearDown() override
+    {
+        for (auto &p : processes) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(5000);
+            }
+        }
+        fs::remove_all(dir);
+    }
+
+    QProcess *start(const fs::path &exe, const std::string &logName, const fs::path &runtime = {})
+    {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString((runtime.empty() ? dir / "run" : runtime).string()));
+        env.insert("QUORVEL_MESSAGEBOX_LOG", QString::fromStdString((dir / logName).string()));
+        p->setProcessEnvironment(env);
+        p->setWorkingDirectory(QString::fromStdString(dir.string()));
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(QString::fromStdString(exe.string()), {});
+        EXPECT_TRUE(p->waitForStarted(10000));
+        processes.push_back(std::move(p));
+        return processes.back().get();
+    }
+
+    // The holder of a guard writes its process id into the lock file.
+    bool holdsGuard(QProcess *p, const std::string &name)
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const std::string want = std::to_string(p->processId()) + "\n";
+        while (std::chrono::steady_clock::now() < until) {
+            std::ifstream in(dir / "run" / (name + ".lock"));
+            std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (text == want)
+                return true;
+            if (p->state() == QProcess::NotRunning)
+                return false;
+            QThread::msleep(20);
+        }
+        return false;
+    }
+
+    std::string log(const std::string &name)
+    {
+        std::ifstream in(dir / name);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+    static int finish(QProcess *p)
+    {
+        EXPECT_TRUE(p->waitForFinished(20000));
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+        return p->exitCode();
+    }
+
+    fs::path dir;
+    std::vector<std::unique_ptr<QProcess>> processes;
+    const fs::path exe = QUORVEL_EXE;
+};
+
+} // namespace
+
+TEST_F(Instances, SecondStartIsRefusedUntilTheFirstHasEnded)
+{
+    QProcess *first = start(exe, "first.log");
+    ASSERT_TRUE(holdsGuard(first, "quorvel"));
+
+    QProcess *second = start(exe, "second.log");
+    EXPECT_EQ(finish(second), 1);
+    EXPECT_EQ(log("second.log"), "exclamation ok 多重起動はできません\n");
+    EXPECT_EQ(first->state(), QProcess::Running);
+
+    // An ordinary end (the window closes) frees the name for the next start.
+    ::kill(pid_t(first->processId()), SIGTERM);
+    EXPECT_EQ(finish(first), 0);
+    EXPECT_EQ(log("first.log"), "");
+    QProcess *third = start(exe, "third.log");
+    EXPECT_TRUE(holdsGuard(third, "quorvel"));
+}
+
+TEST_F(Instances, ACopyUnderAnotherNameIsNotRefused)
+{
+    const fs::path copy = dir / "quorvel-second";
+    fs::copy_file(exe, copy);
+    QProcess *first = start(exe, "first.log");
+    ASSERT_TRUE(holdsGuard(first, "quorvel"));
+    QProcess *other = start(copy, "other.log");
+    EXPECT_TRUE(holdsGuard(other, "quorvel-second"));
+    EXPECT_EQ(log("other.log"), "");
+}
+
+TEST_F(Instances, AKilledInstanceDoesNotBlockTheNextStart)
+{
+    QProcess *first = start(exe, "first.log");
+    ASSERT_TRUE(holdsGuard(first, "quorvel"));
+    first->kill(); // SIGKILL: no clean-up of its own
+    ASSERT_TRUE(first->waitForFinished(10000));
+    QProcess *next = start(exe, "next.log");
+    EXPECT_TRUE(holdsGuard(next, "quorvel"));
+    EXPECT_EQ(log("next.log"), "");
+}
+
+TEST_F(Instances, AGuardThatCannotBeCreatedEndsTheStartWithOurMessage)
+{
+    // A runtime folder below a plain file can be neither used nor created, even by root.
+    std::ofstream(dir / "plain-file") << "x";
+    QProcess *p = start(exe, "fail.log", dir / "plain-file" / "run");
+    EXPECT_EQ(finish(p), 1);
+    EXPECT_EQ(log("fail.log"), "exclamation ok 多重起動の確認ができないため、起動を中止します。\n");
+}
