@@ -278,9 +278,9 @@ LogoMessage MessageFor(LoadLayoutOutcome outcome)
 {
     switch (outcome) {
     case LoadLayoutOutcome::Loaded:
-        return MakeLogoMessage("ファイルを読込みました。", LogoMessageIcon::Information);
+        return MakeLogoMessage("ファイルを読込みました。", platform::MsgIcon::Information);
     case LoadLayoutOutcome::CannotOpen:
-        return MakeLogoMessage("ファイルが開けません！", LogoMessageIcon::Stop);
+        return MakeLogoMessage("ファイルが開けません！", platform::MsgIcon::Stop);
     case LoadLayoutOutcome::WrongKind:
         break;
     }

@@ -2,27 +2,35 @@
 
 #include "platform/codepage.h"
 
-LogoMessage MakeLogoMessage(const char *utf8, LogoMessageIcon icon)
+using platform::MsgIcon;
+
+LogoMessage MakeLogoMessage(const char *utf8, MsgIcon icon)
 {
     return {platform::cp932FromUtf8(utf8), icon};
 }
 
+void ShowLogoMessage(const LogoMessage &message)
+{
+    if (message.shown())
+        platform::messageBox(message.text, message.icon, platform::MsgButtons::Ok);
+}
+
 LogoMessage WrongFileMessage()
 {
-    return MakeLogoMessage("異なるファイルです！", LogoMessageIcon::Stop);
+    return MakeLogoMessage("異なるファイルです！", MsgIcon::Stop);
 }
 
 LogoMessage FileWrittenMessage()
 {
-    return MakeLogoMessage("ファイルを記録しました", LogoMessageIcon::Information);
+    return MakeLogoMessage("ファイルを記録しました", MsgIcon::Information);
 }
 
 LogoMessage CannotCreateFileMessage()
 {
-    return MakeLogoMessage("ファイルが作れません！", LogoMessageIcon::Exclamation);
+    return MakeLogoMessage("ファイルが作れません！", MsgIcon::Exclamation);
 }
 
 LogoMessage WorkFileUnusableMessage()
 {
-    return MakeLogoMessage("作業ファイルが開けません", LogoMessageIcon::Exclamation);
+    return MakeLogoMessage("作業ファイルが開けません", MsgIcon::Exclamation);
 }

@@ -2,16 +2,20 @@
 // What the logo file operations tell the operator. Each operation returns an outcome; the
 // dialog shows the outcome's message box as given here (caption: the application name, an
 // OK button) and decides nothing about texts or icons itself.
+#include "platform/messagebox.h"
+
 #include <string>
 
-enum class LogoMessageIcon { None, Information, Exclamation, Stop };
-
 struct LogoMessage {
-    std::string text; // CP932; empty (with icon None) when nothing is shown
-    LogoMessageIcon icon = LogoMessageIcon::None;
+    std::string text; // CP932; empty when nothing is shown
+    platform::MsgIcon icon = platform::MsgIcon::Exclamation;
 
     bool shown() const { return !text.empty(); }
 };
+
+// Shows `message` with an OK button through the message box service; nothing when the
+// outcome has no message.
+void ShowLogoMessage(const LogoMessage &message);
 
 // "異なるファイルです！" with the stop icon: a file whose first line is not what its kind
 // needs (the layout file, and the MFP parameter file through MatchKeyword).
@@ -27,4 +31,4 @@ LogoMessage CannotCreateFileMessage();
 LogoMessage WorkFileUnusableMessage();
 
 // Builds a message from a UTF-8 literal of our sources.
-LogoMessage MakeLogoMessage(const char *utf8, LogoMessageIcon icon);
+LogoMessage MakeLogoMessage(const char *utf8, platform::MsgIcon icon);

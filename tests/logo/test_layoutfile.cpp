@@ -195,7 +195,7 @@ TEST(LayoutFile, MatchKeyword)
     for (const auto &c : cases)
         EXPECT_EQ(MatchKeyword(c.line, "MFPCONFIG"), c.match) << c.line;
     EXPECT_EQ(WrongFileMessage().text, sj("異なるファイルです！"));
-    EXPECT_EQ(WrongFileMessage().icon, LogoMessageIcon::Stop);
+    EXPECT_EQ(WrongFileMessage().icon, platform::MsgIcon::Stop);
 }
 
 TEST(LayoutFile, FailuresChangeNothing)

@@ -136,20 +136,30 @@ TEST(LogoFiles, OutcomeMessages)
     const struct {
         LogoMessage message;
         const char *text;
-        LogoMessageIcon icon;
+        platform::MsgIcon icon;
     } cases[] = {
-        {MessageFor(SaveLayoutOutcome::Saved), "ファイルを記録しました", LogoMessageIcon::Information},
-        {MessageFor(SaveLayoutOutcome::CannotCreate), "ファイルが作れません！", LogoMessageIcon::Exclamation},
-        {MessageFor(LoadLayoutOutcome::Loaded), "ファイルを読込みました。", LogoMessageIcon::Information},
-        {MessageFor(LoadLayoutOutcome::CannotOpen), "ファイルが開けません！", LogoMessageIcon::Stop},
-        {MessageFor(LoadLayoutOutcome::WrongKind), "異なるファイルです！", LogoMessageIcon::Stop},
-        {MessageFor(WorkFileOutcome::CannotCreate), "作業ファイルが開けません", LogoMessageIcon::Exclamation},
-        {MessageFor(HeaderOutcome::Written), "ファイルを記録しました", LogoMessageIcon::Information},
-        {MessageFor(HeaderOutcome::CannotCreate), "ファイルが作れません！", LogoMessageIcon::Exclamation},
-        {MessageFor(HeaderOutcome::WorkFileUnreadable), "作業ファイルが開けません", LogoMessageIcon::Exclamation},
+        {MessageFor(SaveLayoutOutcome::Saved), "ファイルを記録しました", platform::MsgIcon::Information},
+        {MessageFor(SaveLayoutOutcome::CannotCreate), "ファイルが作れません！", platform::MsgIcon::Exclamation},
+        {MessageFor(LoadLayoutOutcome::Loaded), "ファイルを読込みました。", platform::MsgIcon::Information},
+        {MessageFor(LoadLayoutOutcome::CannotOpen), "ファイルが開けません！", platform::MsgIcon::Stop},
+        {MessageFor(LoadLayoutOutcome::WrongKind), "異なるファイルです！", platform::MsgIcon::Stop},
+        {MessageFor(WorkFileOutcome::CannotCreate), "作業ファイルが開けません", platform::MsgIcon::Exclamation},
+        {MessageFor(HeaderOutcome::Written), "ファイルを記録しました", platform::MsgIcon::Information},
+        {MessageFor(HeaderOutcome::CannotCreate), "ファイルが作れません！", platform::MsgIcon::Exclamation},
+        {MessageFor(HeaderOutcome::WorkFileUnreadable), "作業ファイルが開けません", platform::MsgIcon::Exclamation},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(c.message.text, sj(c.text)) << c.text;
         EXPECT_EQ(c.message.icon, c.icon) << c.text;
     }
+
+    // Shown through the message box service with an OK button; an outcome without a
+    // message shows nothing.
+    platform::ScriptedMessageBoxes boxes;
+    ShowLogoMessage(MessageFor(WorkFileOutcome::Written));
+    ShowLogoMessage(MessageFor(LoadLayoutOutcome::WrongKind));
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, sj("異なるファイルです！"));
+    EXPECT_EQ(boxes.boxes()[0].icon, platform::MsgIcon::Stop);
+    EXPECT_EQ(boxes.boxes()[0].buttons, platform::MsgButtons::Ok);
 }
