@@ -58,6 +58,7 @@ int main(int argc, char **argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/quorvel.png")));
     QApplication::setDesktopFileName(QStringLiteral("quorvel"));
     platform::installFontSubstitutions();
+    platform::installUiFont();
     platform::installMessageBoxServiceFromEnvironment();
 
     CQuorvelApp app;

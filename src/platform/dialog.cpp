@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -69,7 +70,10 @@ DialogUnits dialogBaseUnits(const QFont &font)
     const int w = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     DialogUnits u;
     u.baseX = (w / 26 + 1) / 2;
-    u.baseY = fm.ascent() + fm.descent();
+    // Ascent and descent each rounded to whole pixels, as the platform's text metrics
+    // give them (QFontMetrics rounds both up, which can make a face a pixel taller).
+    const QFontMetricsF fmf(font);
+    u.baseY = qRound(fmf.ascent()) + qRound(fmf.descent());
     return u;
 }
 

@@ -6,7 +6,7 @@
 // dialog units to pixels, in template (tab) order, with the template's font. A dialog
 // unit is a quarter of the font's average character width across and an eighth of its
 // height down; the average width is that of the 52 letters A-Z a-z divided by 26,
-// rounded ((w / 26 + 1) / 2), the height is ascent plus descent. Edges are converted
+// rounded ((w / 26 + 1) / 2), the height is ascent plus descent, each rounded. Edges are converted
 // one by one with rounding (x * base / 4, y * base / 8), so abutting controls stay
 // abutting. The font size in points becomes pixels at 96 per inch.
 //

@@ -1,6 +1,7 @@
 #include "platform/fonts.h"
 
 #include <QFont>
+#include <QGuiApplication>
 
 namespace platform {
 
@@ -24,6 +25,17 @@ void installFontSubstitutions()
 {
     for (const auto &[face, standIn] : fontSubstitutions())
         QFont::insertSubstitution(face, standIn);
+}
+
+} // namespace platform
+
+namespace platform {
+
+void installUiFont()
+{
+    QFont f(QStringLiteral("MS UI Gothic"));
+    f.setPixelSize(12);
+    QGuiApplication::setFont(f);
 }
 
 } // namespace platform

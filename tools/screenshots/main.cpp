@@ -1,0 +1,170 @@
+// quorvel-screenshots OUTDIR [NAME...]: draws the tool's windows on the offscreen
+// platform and saves each as OUTDIR/NAME.png (all of them when no NAME is given).
+// scripts/screenshots.sh runs it into docs/images/.
+//
+// Each picture is one function in the table `kShots`; a new window gets a function that
+// builds it, shows it without running it modally, and returns framed(window) or a
+// composition of several.
+#include "app/aboutdlg.h"
+#include "app/quorvelapp.h"
+#include "app/quorveldlg.h"
+#include "platform/fonts.h"
+#include "platform/messagebox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QImage>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QPainter>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+namespace {
+
+constexpr int kTitleHeight = 28;
+constexpr int kBorder = 1;
+
+// The window's client area inside a plain title bar and border, as a desktop would
+// show it (the offscreen platform draws no frames of its own).
+QImage framed(QWidget *w)
+{
+    const QImage client = w->grab().toImage();
+    QImage img(client.width() + 2 * kBorder, client.height() + kTitleHeight + kBorder, QImage::Format_RGB32);
+    img.fill(QColor(0x5a, 0x64, 0x6e));
+    QPainter p(&img);
+    QLinearGradient bar(0, 0, 0, kTitleHeight);
+    bar.setColorAt(0, QColor(0xf4, 0xf5, 0xf7));
+    bar.setColorAt(1, QColor(0xdc, 0xdf, 0xe4));
+    p.fillRect(QRect(kBorder, kBorder, client.width(), kTitleHeight - kBorder), bar);
+    int x = kBorder + 8;
+    const QIcon icon = w->windowIcon();
+    if (!icon.isNull()) {
+        icon.paint(&p, QRect(x, (kTitleHeight - 18) / 2 + 1, 18, 18));
+        x += 24;
+    }
+    p.setPen(QColor(0x20, 0x20, 0x20));
+    p.setFont(QApplication::font());
+    p.drawText(QRect(x, 0, client.width() - x - 60, kTitleHeight), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+    // Close box and, where the window has one, the minimise box.
+    p.setPen(QPen(QColor(0x30, 0x30, 0x30), 1.5));
+    p.setRenderHint(QPainter::Antialiasing);
+    const int cy = kTitleHeight / 2 + 1;
+    int bx = img.width() - 20;
+    if (w->windowFlags() & Qt::WindowCloseButtonHint) {
+        p.drawLine(QPointF(bx - 5, cy - 5), QPointF(bx + 5, cy + 5));
+        p.drawLine(QPointF(bx - 5, cy + 5), QPointF(bx + 5, cy - 5));
+        bx -= 28;
+    }
+    if (w->windowFlags() & Qt::WindowMinimizeButtonHint)
+        p.drawLine(QPointF(bx - 5, cy + 4), QPointF(bx + 5, cy + 4));
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.drawImage(kBorder, kTitleHeight, client);
+    return img;
+}
+
+// Where a point of `w`'s client area lies in framed(w).
+QPoint inFrame(QWidget *w, const QPoint &globalPos)
+{
+    return w->mapFromGlobal(globalPos) + QPoint(kBorder, kTitleHeight);
+}
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+QImage shotMainWindow()
+{
+    CQuorvelDlg dlg;
+    dlg.create();
+    dlg.show();
+    settle();
+    return framed(&dlg);
+}
+
+QImage shotWindowMenu()
+{
+    CQuorvelDlg dlg;
+    dlg.create();
+    dlg.show();
+    settle();
+    // Opened as a right click on the background near the top left corner would open it.
+    dlg.popupWindowMenu(dlg.mapToGlobal(QPoint(10, 12)));
+    QMenu *menu = dlg.windowMenu();
+    menu->setActiveAction(menu->actions().last());
+    settle();
+    QImage img = framed(&dlg);
+    QPainter p(&img);
+    p.drawImage(inFrame(&dlg, menu->pos()), menu->grab().toImage());
+    p.end();
+    menu->hide();
+    return img;
+}
+
+QImage shotAboutBox()
+{
+    CAboutDlg about;
+    about.create();
+    about.show();
+    settle();
+    return framed(&about);
+}
+
+struct Shot {
+    const char *name;
+    std::function<QImage()> take;
+};
+
+const Shot kShots[] = {
+    {"main-window", shotMainWindow},
+    {"window-menu", shotWindowMenu},
+    {"about-box", shotAboutBox},
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication qa(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/quorvel.png")));
+    platform::installFontSubstitutions();
+    platform::installUiFont();
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: quorvel-screenshots OUTDIR [NAME...]\nnames:");
+        for (const Shot &s : kShots)
+            std::fprintf(stderr, " %s", s.name);
+        std::fprintf(stderr, "\n");
+        return 2;
+    }
+    // The windows read the application object as in the real program, named as it is.
+    CQuorvelApp app;
+    QCoreApplication::setApplicationName(QStringLiteral("quorvel"));
+    platform::ScriptedMessageBoxes boxes; // no box may wait for a click here
+
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!out.mkpath(QStringLiteral(".")))
+        return 1;
+    int failures = 0;
+    for (const Shot &s : kShots) {
+        bool wanted = argc == 2;
+        for (int i = 2; i < argc; ++i)
+            wanted = wanted || QString::fromLocal8Bit(argv[i]) == QLatin1String(s.name);
+        if (!wanted)
+            continue;
+        const QString path = out.filePath(QString::fromLatin1(s.name) + QStringLiteral(".png"));
+        if (s.take().save(path, "PNG")) {
+            std::printf("%s\n", qPrintable(path));
+        } else {
+            std::fprintf(stderr, "quorvel-screenshots: cannot write %s\n", qPrintable(path));
+            ++failures;
+        }
+    }
+    return failures ? 1 : 0;
+}
