@@ -76,17 +76,21 @@ bool CTimeOutSock::Connect(const sockaddr *address, unsigned addressLength)
 {
     if (m_fd < 0)
         return false;
-    if (::connect(m_fd, address, socklen_t(addressLength)) == 0)
-        return true;
-    if (errno != EINPROGRESS && errno != EINTR)
-        return false;
-    if (!waitWritable())
-        return false;
-    int err = 0;
-    socklen_t len = sizeof err;
-    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0)
-        return false;
-    return true;
+    // The socket is non-blocking while it connects, so that the wait can be abandoned.
+    if (::connect(m_fd, address, socklen_t(addressLength)) != 0) {
+        if (errno != EINPROGRESS && errno != EINTR)
+            return false;
+        if (!waitWritable())
+            return false;
+        int err = 0;
+        socklen_t len = sizeof err;
+        if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0)
+            return false;
+    }
+    // Connected: reads block (each under its own wait, see Receive); sends ask not to
+    // block and wait by themselves under the limit.
+    const int fl = ::fcntl(m_fd, F_GETFL);
+    return fl >= 0 && ::fcntl(m_fd, F_SETFL, fl & ~O_NONBLOCK) == 0;
 }
 
 bool CTimeOutSock::Send(const uint8_t *bytes, size_t length)
@@ -95,7 +99,7 @@ bool CTimeOutSock::Send(const uint8_t *bytes, size_t length)
         return false;
     size_t sent = 0;
     while (sent < length) {
-        const ssize_t r = ::send(m_fd, bytes + sent, length - sent, MSG_NOSIGNAL);
+        const ssize_t r = ::send(m_fd, bytes + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (r >= 0) {
             sent += size_t(r);
         } else if (errno == EINTR) {
@@ -110,36 +114,24 @@ bool CTimeOutSock::Send(const uint8_t *bytes, size_t length)
     return true;
 }
 
-int CTimeOutSock::Receive(uint8_t *buffer, size_t size)
+int CTimeOutSock::Receive(uint8_t *buffer, size_t size, int waitMs)
 {
     if (m_fd < 0)
         return -1;
+    // A blocking read with a receive time-out waits for readiness and reads in one call.
+    if (waitMs > 0 && waitMs != m_receiveWaitMs) {
+        timeval tv{waitMs / 1000, (waitMs % 1000) * 1000};
+        if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
+            return -1;
+        m_receiveWaitMs = waitMs;
+    }
     for (;;) {
-        const ssize_t r = ::recv(m_fd, buffer, size, 0);
+        const ssize_t r = ::recv(m_fd, buffer, size, waitMs > 0 ? 0 : MSG_DONTWAIT);
         if (r >= 0)
             return int(r);
         if (errno == EINTR)
             continue;
-        return (errno == EAGAIN || errno == EWOULDBLOCK) ? WouldBlock : -1;
-    }
-}
-
-int CTimeOutSock::WaitReadable(int timeoutMs)
-{
-    if (m_fd < 0)
-        return -1;
-    pollfd p{m_fd, POLLIN, 0};
-    const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const int r = ::poll(&p, 1, timeoutMs);
-        if (r > 0)
-            return 1;
-        if (r == 0)
-            return 0;
-        if (errno != EINTR)
-            return -1;
-        timeoutMs = int(std::max<long long>(
-            0, std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count()));
+        return (errno == EAGAIN || errno == EWOULDBLOCK) ? TimedOut : -1;
     }
 }
 
@@ -232,10 +224,10 @@ void CSocketBase::dropStaleBytes()
     // taken for the reply to the request about to be sent.
     uint8_t scratch[ReadPiece];
     int dropped = 0;
-    while (m_sock->WaitReadable(0) > 0) {
-        const int r = m_sock->Receive(scratch, sizeof scratch);
+    for (;;) {
+        const int r = m_sock->Receive(scratch, sizeof scratch, 0);
         if (r <= 0)
-            break; // closed or failed: the exchange finds out when it waits for its reply
+            break; // nothing (more) there; a close is found out when waiting for the reply
         dropped += r;
     }
     if (dropped)
@@ -267,14 +259,12 @@ bool CSocketBase::Exchange(const uint8_t *request, size_t length, uint8_t *reply
                 m_trace.Trace(kTrNoReply, int(have));
                 return false;
             }
-            const int w = m_sock->WaitReadable(ReceiveWaitSeconds * 1000);
-            if (w <= 0) {
+            const int r = m_sock->Receive(collected + have, std::min(ReadPiece, CollectSize - have),
+                                          ReceiveWaitSeconds * 1000);
+            if (r == CTimeOutSock::TimedOut) {
                 m_trace.Trace(kTrNoReply, int(have));
                 return false;
             }
-            const int r = m_sock->Receive(collected + have, std::min(ReadPiece, CollectSize - have));
-            if (r == CTimeOutSock::WouldBlock)
-                continue;
             if (r < 0) {
                 m_trace.Trace(kTrReceiveFailed);
                 return false;

@@ -37,13 +37,11 @@ public:
     bool Connect(const sockaddr *address, unsigned addressLength);
     // Sends every byte, waiting as needed under the limit; false on failure.
     bool Send(const uint8_t *bytes, size_t length);
-    // Bytes already available: their count, 0 when the peer has closed, -1 on failure,
-    // WouldBlock when nothing is there after all.
-    static constexpr int WouldBlock = -2;
-    int Receive(uint8_t *buffer, size_t size);
-    // 1 when bytes (or the peer's close) can be read, 0 when nothing came in time, -1 on
-    // failure.
-    int WaitReadable(int timeoutMs);
+    // Waits up to waitMs for bytes (0: takes only what is already there) and reads up to
+    // size of them: their count, 0 when the peer has closed, -1 on failure, TimedOut when
+    // nothing came in time.
+    static constexpr int TimedOut = -2;
+    int Receive(uint8_t *buffer, size_t size, int waitMs);
 
     void ShutdownSend();
     void Close();
@@ -55,6 +53,7 @@ private:
     bool waitWritable();
 
     int m_fd = -1;
+    int m_receiveWaitMs = 0; // the wait currently set on the socket for blocking reads
     std::chrono::steady_clock::time_point m_start{};
     bool m_armed = false;
     uint32_t m_limitMs = 0;

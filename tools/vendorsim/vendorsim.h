@@ -46,6 +46,7 @@ struct Options {
     std::string deviceNumber = "      ";
     Faults faults;
     std::function<void(const std::string &)> log; // one line per exchange; null: silent
+    bool recordRequests = true;                   // keep every request frame for requests()
 };
 
 // 127.0.0.0/8 or ::1, in numeric form.
@@ -69,7 +70,7 @@ public:
 
     // State, safe to read and change while the simulator runs.
     void setFaults(const Faults &faults);
-    std::vector<std::vector<uint8_t>> requests() const; // every request frame, in order
+    std::vector<std::vector<uint8_t>> requests() const; // every request frame, in order (when recorded)
     int exchanges() const;
     std::string deviceNumber() const;
     long long clockOffset() const; // seconds added to the PC's clock
