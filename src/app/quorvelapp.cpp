@@ -37,6 +37,12 @@ bool parsePort(const QString &text, uint16_t &port)
 CQuorvelApp::CQuorvelApp() : m_appName(applicationNameOfProcess())
 {
     g_app = this;
+    // The vendor object's own messages (the logo transfer's file messages) are boxes.
+    m_vender.SetMessageSink([](const std::string &text, VenderMessageIcon icon) {
+        platform::messageBox(text, icon == VenderMessageIcon::Information ? platform::MsgIcon::Information
+                                   : icon == VenderMessageIcon::Stop      ? platform::MsgIcon::Stop
+                                                                          : platform::MsgIcon::Exclamation);
+    });
     if (QCoreApplication::instance())
         QCoreApplication::setApplicationName(QString::fromStdString(m_appName));
 }
@@ -182,4 +188,16 @@ bool CQuorvelApp::SaveSettings()
     return platform::writeProfileString(ini, "PC", "COMPORT", COMPORT) &&
            platform::writeProfileString(ini, "PC", "COMRATE", std::to_string(COMRATE)) &&
            platform::writeProfileString(ini, "VENDER", "PRTTYPE", std::to_string(PRTTYPE));
+}
+
+void CQuorvelApp::OpenVender()
+{
+    m_vender.SetAddress(m_host, m_port);
+    if (!m_vender.OpenSession(1))
+        platform::messageBox(platform::cp932FromUtf8("通信できません。\n環境を確認してください。"));
+}
+
+void CQuorvelApp::CloseVender()
+{
+    m_vender.CloseSession();
 }

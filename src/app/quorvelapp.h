@@ -4,6 +4,7 @@
 // working directory and runs the main dialog modally; the process ends when it closes.
 // The settings live here for every dialog to read; SaveSettings writes three of them
 // back.
+#include "comm/vender.h"
 #include "platform/instanceguard.h"
 
 #include <QStringList>
@@ -41,6 +42,13 @@ public:
     // at the first write that fails. Tells nobody; the result is only for the curious.
     bool SaveSettings();
 
+    // The process's one vendor object. The dialogs that talk to the vendor open its
+    // connection in their initialisation (OpenVender, which tells the operator when the
+    // vendor cannot be reached) and close it when their window goes (CloseVender).
+    COrvathVender &Vender() { return m_vender; }
+    void OpenVender();
+    void CloseVender();
+
     // The executable's file name without folder and extension: names the single-instance
     // guard and is the caption of every message box.
     const std::string &appName() const { return m_appName; }
@@ -72,6 +80,7 @@ protected:
     std::string m_host = "127.0.0.1";
     uint16_t m_port = 9004;
     std::unique_ptr<platform::InstanceGuard> m_mutex;
+    COrvathVender m_vender;
     QWidget *m_pMainWnd = nullptr;
     int m_exitCode = 0;
 };
