@@ -22,6 +22,11 @@ if [[ -x "$BIN/quorvel-vendorsim" ]]; then
   SIM_PID=$!
   trap '[[ -n "$SIM_PID" ]] && kill "$SIM_PID" 2>/dev/null; wait "$SIM_PID" 2>/dev/null || true' EXIT
   sleep 0.3
+  if ! kill -0 "$SIM_PID" 2>/dev/null; then
+    SIM_PID=
+    echo "run-demo: the simulated vendor did not start (port $PORT taken? choose another with QUORVEL_DEMO_PORT=N)" >&2
+    exit 1
+  fi
   echo "run-demo: simulated vendor on 127.0.0.1:$PORT (received logos go to $OUT)"
 fi
 
