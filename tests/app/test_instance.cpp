@@ -1,5 +1,7 @@
 // The single-instance guard across real processes: the quorvel executable is started on
 // the offscreen platform, with its message boxes written to a log instead of shown.
+#include "testfolder.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -22,12 +24,8 @@ class Instances : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("qv-inst-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir / "run");
-        ::chmod((dir / "run").c_str(), 0700);
+        dir = testfolder::fresh("qv-inst");
+        testfolder::runtime(dir);
     }
     void TearDown() override
     {

@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
+#include "testfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -44,13 +45,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(platform::currentDirectory(startDir));
-        dir = fs::temp_directory_path() /
-              ("qv-app-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir / "run");
-        ::chmod((dir / "run").c_str(), 0700);
-        ::setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
+        dir = testfolder::fresh("qv-app");
+        ::setenv("XDG_RUNTIME_DIR", testfolder::runtime(dir).c_str(), 1);
         ASSERT_TRUE(platform::setCurrentDirectory(dir.string()));
     }
     void TearDown() override

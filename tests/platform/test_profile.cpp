@@ -1,5 +1,6 @@
 #include "platform/atomicfile.h"
 #include "platform/profile.h"
+#include "testfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,11 +18,7 @@ class Profile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("qv-profile-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = testfolder::fresh("qv-profile");
         path = (dir / "quorvel.ini").string();
     }
     void TearDown() override { fs::remove_all(dir); }
