@@ -350,6 +350,11 @@ void Dialog::placeNearOwner()
     }
 }
 
+void Dialog::setOwner(QWidget *owner)
+{
+    setParent(owner, windowFlags());
+}
+
 void Dialog::endDialog(int r)
 {
     m_ended = true;

@@ -119,6 +119,9 @@ public:
     bool create();
     void endDialog(int result);
     void destroyWindow();
+    // Makes `owner` the owner of this window: it stays above it, keeps its own frame,
+    // and goes with it. (A modal run needs none: it is owned by the active window.)
+    void setOwner(QWidget *owner);
 
     // Controls by id (nullptr for an unknown id).
     QWidget *item(int id) const;

@@ -324,6 +324,17 @@ private slots:
         }
     }
 
+    void anOwnedWindowKeepsItsFrame()
+    {
+        QWidget owner;
+        auto *owned = new Recorder(parse(kEveryKind));
+        const Qt::WindowFlags flags = owned->windowFlags();
+        owned->setOwner(&owner);
+        QCOMPARE(owned->parentWidget(), &owner);
+        QCOMPARE(owned->windowFlags(), flags);
+        QVERIFY(owned->isWindow());
+    } // the owner takes the owned window with it
+
     void runModalReturnsTheEndValue()
     {
         Recorder dlg(parse(kEveryKind));
