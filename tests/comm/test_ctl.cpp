@@ -32,11 +32,8 @@ protected:
 
     void startSim(vendorsim::Faults faults = {})
     {
-        vendorsim::Options o;
-        o.port = 0;
-        o.faults = std::move(faults);
-        sim = std::make_unique<vendorsim::Simulator>(o);
-        ASSERT_TRUE(sim->start());
+        sim = startSimulator(std::move(faults));
+        ASSERT_TRUE(sim);
         port = sim->port();
     }
 

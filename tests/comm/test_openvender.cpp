@@ -24,13 +24,11 @@ void pointAt(CQuorvelApp &app, uint16_t port)
 
 TEST(AppVendor, OpenAndCloseAgainstTheConfiguredAddress)
 {
-    vendorsim::Options o;
-    o.port = 0;
-    vendorsim::Simulator sim(o);
-    ASSERT_TRUE(sim.start());
+    auto sim = startSimulator();
+    ASSERT_TRUE(sim);
     platform::ScriptedMessageBoxes boxes;
     CQuorvelApp app;
-    pointAt(app, sim.port());
+    pointAt(app, sim->port());
 
     app.OpenVender();
     EXPECT_TRUE(boxes.boxes().empty());

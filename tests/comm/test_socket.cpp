@@ -32,12 +32,9 @@ double secondsSince(Clock::time_point t0)
 struct SimConnection {
     explicit SimConnection(vendorsim::Faults faults = {})
     {
-        vendorsim::Options o;
-        o.port = 0;
-        o.faults = std::move(faults);
-        sim = std::make_unique<vendorsim::Simulator>(o);
-        EXPECT_TRUE(sim->start());
-        sock.SetAddress("127.0.0.1", sim->port());
+        sim = startSimulator(std::move(faults));
+        EXPECT_TRUE(sim);
+        sock.SetAddress("127.0.0.1", sim ? sim->port() : portWithNothingListening());
         EXPECT_TRUE(sock.OpenConnection());
     }
     ~SimConnection() { sock.CloseConnection(); }

@@ -36,13 +36,8 @@ protected:
 
     void start(vendorsim::Faults faults = {}, bool keepFiles = false)
     {
-        vendorsim::Options o;
-        o.port = 0;
-        o.faults = std::move(faults);
-        if (keepFiles)
-            o.outDir = tempDir();
-        sim = std::make_unique<vendorsim::Simulator>(o);
-        ASSERT_TRUE(sim->start());
+        sim = startSimulator(std::move(faults), keepFiles ? tempDir() : std::string());
+        ASSERT_TRUE(sim);
         vender.SetAddress("127.0.0.1", sim->port());
         ASSERT_TRUE(vender.OpenSession(1));
     }

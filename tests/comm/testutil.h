@@ -2,10 +2,12 @@
 // Small helpers shared by the protocol tests.
 #include "comm/frame.h"
 #include "platform/codepage.h"
+#include "vendorsim/vendorsim.h"
 
 #include <arpa/inet.h>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <netinet/in.h>
@@ -74,6 +76,18 @@ inline uint16_t portWithNothingListening()
     ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
     ::close(fd);
     return ntohs(a.sin_port);
+}
+
+// A simulated vendor, running on an ephemeral loopback port (null if it could not start).
+inline std::unique_ptr<vendorsim::Simulator> startSimulator(vendorsim::Faults faults = {},
+                                                            std::string outDir = {})
+{
+    vendorsim::Options o;
+    o.port = 0;
+    o.faults = std::move(faults);
+    o.outDir = std::move(outDir);
+    auto sim = std::make_unique<vendorsim::Simulator>(o);
+    return sim->start() ? std::move(sim) : nullptr;
 }
 
 } // namespace testutil
