@@ -1,6 +1,9 @@
 #include "app/quorveldlg.h"
 
 #include "app/aboutdlg.h"
+#include "app/configdlg.h"
+#include "app/vendersessionof.h"
+#include "clock/clocksetdlg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,12 +18,12 @@ QIcon applicationIcon()
 }
 } // namespace
 
-// The dialogs behind 1031 (communication settings) and 109 (MFP settings) are not built
-// yet: their entries name no handler, so the window menu greys them out.
+// The dialog behind 109 (MFP settings) is not built yet: its entry names no handler, so
+// the window menu greys it out.
 const platform::CommandTable<CQuorvelDlg> CQuorvelDlg::kCommands = {
     {IDC_SHOPLOGO, platform::Notify::Clicked, &CQuorvelDlg::OnShopLogo},
     {IDC_CLOCKSET, platform::Notify::Clicked, &CQuorvelDlg::OnClockSet},
-    {ID_COMMSETTINGS, platform::Notify::Command, nullptr},
+    {ID_COMMSETTINGS, platform::Notify::Command, &CQuorvelDlg::OnCommSettings},
     {ID_MFPSETTINGS, platform::Notify::Command, nullptr},
 };
 
@@ -122,5 +125,18 @@ void CQuorvelDlg::OnShopLogo()
 
 void CQuorvelDlg::OnClockSet()
 {
-    // Runs the clock and device-number dialog modally, once that dialog is built.
+    CQuorvelApp *app = CQuorvelApp::instance();
+    if (!app)
+        return;
+    CClockSetDlg dlg(VenderSessionOf(*app));
+    dlg.runModal();
+}
+
+void CQuorvelDlg::OnCommSettings()
+{
+    CQuorvelApp *app = CQuorvelApp::instance();
+    if (!app)
+        return;
+    CConfigDlg dlg(*app);
+    dlg.runModal();
 }

@@ -44,6 +44,7 @@ protected:
 
     void OnShopLogo();
     void OnClockSet();
+    void OnCommSettings();
 
 private:
     void updateWindowMenu();

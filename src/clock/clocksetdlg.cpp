@@ -1,0 +1,323 @@
+#include "clock/clocksetdlg.h"
+
+#include "clock/reportfailure.h"
+#include "platform/codepage.h"
+#include "platform/controls.h"
+#include "platform/messagebox.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+
+using platform::MsgIcon;
+using platform::cp932FromUtf8;
+
+namespace {
+
+// The operator's titles of the two settings, for the failure report.
+const char *const kSetClockTitle = "時刻情報の設定";
+const char *const kSetNumberTitle = "装置番号の設定";
+
+std::string format2(int v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d", v);
+    return buf;
+}
+
+} // namespace
+
+const platform::CommandTable<CClockSetDlg> CClockSetDlg::kCommands = {
+    {IDC_SET_NOW, platform::Notify::Clicked, &CClockSetDlg::OnSetNow},
+    {IDC_SET_EDITED, platform::Notify::Clicked, &CClockSetDlg::OnSetEdited},
+    {IDC_SET_NUMBER, platform::Notify::Clicked, &CClockSetDlg::OnSetDeviceNumber},
+};
+
+CClockSetDlg::CClockSetDlg(VenderSession session) : platform::Dialog(IDD), m_session(std::move(session))
+{
+    setCommandTable(kCommands);
+    m_editDeviceNumber = item<QLineEdit>(IDC_DEVICE_NUMBER);
+    m_cbYear = item<QComboBox>(IDC_YEAR);
+    m_cbMonth = item<QComboBox>(IDC_MONTH);
+    m_cbMinute = item<QComboBox>(IDC_MINUTE);
+    m_cbHour = item<QComboBox>(IDC_HOUR);
+    m_cbDay = item<QComboBox>(IDC_DAY);
+}
+
+CClockSetDlg::~CClockSetDlg()
+{
+    destroyWindow();
+}
+
+const std::string &CClockSetDlg::CommErrorText()
+{
+    static const std::string text = cp932FromUtf8(">> 通信異常です <<");
+    return text;
+}
+
+bool CClockSetDlg::DateExists(int year, int month, int day)
+{
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12 || day < 1)
+        return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+std::time_t CClockSetDlg::CurrentTime() const
+{
+    return std::time(nullptr);
+}
+
+bool CClockSetDlg::LocalNow(LocalTime &out) const
+{
+    const std::time_t now = CurrentTime();
+    std::tm tm{};
+    if (!localtime_r(&now, &tm))
+        return false;
+    out = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return true;
+}
+
+bool CClockSetDlg::OnInitDialog()
+{
+    platform::Dialog::OnInitDialog();
+    m_strDeviceClock.clear();
+    m_strPcTime.clear();
+    DoDataExchange();
+
+    if (m_session.open)
+        m_session.open(); // tells the operator itself when the vendor cannot be reached
+    m_bReachable = false;
+    m_bControlsEnabled = false;
+
+    startWindowTimer(kClockTimer, kClockPeriodMs);
+
+    for (int y = kFirstYear; y < kFirstYear + 100; ++y) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%04d", y);
+        platform::comboAddString(m_cbYear, buf);
+    }
+    for (int m = 1; m <= 12; ++m)
+        platform::comboAddString(m_cbMonth, format2(m));
+    for (int d = 1; d <= 31; ++d)
+        platform::comboAddString(m_cbDay, format2(d));
+    for (int h = 0; h <= 23; ++h)
+        platform::comboAddString(m_cbHour, format2(h));
+    for (int m = 0; m <= 59; ++m)
+        platform::comboAddString(m_cbMinute, format2(m));
+
+    // An index that is no item (a PC year outside the list's century) selects nothing.
+    LocalTime now;
+    if (LocalNow(now)) {
+        platform::comboSetCurSel(m_cbYear, now.year - kFirstYear);
+        platform::comboSetCurSel(m_cbMonth, now.month - 1);
+        platform::comboSetCurSel(m_cbDay, now.day - 1);
+        platform::comboSetCurSel(m_cbHour, now.hour);
+        platform::comboSetCurSel(m_cbMinute, now.minute);
+    }
+
+    UpdateControls();
+    return true;
+}
+
+void CClockSetDlg::OnDestroy()
+{
+    platform::Dialog::OnDestroy();
+    if (m_session.close)
+        m_session.close();
+    stopWindowTimer(kClockTimer);
+}
+
+void CClockSetDlg::DoDataExchange()
+{
+    setItemText(IDC_DEVICE_CLOCK, m_strDeviceClock);
+    setItemText(IDC_PC_TIME, m_strPcTime);
+}
+
+template <class F>
+bool CClockSetDlg::exchange(F &&operation)
+{
+    if (!m_session.vender)
+        return false;
+    m_inExchange = true;
+    const bool ok = operation(*m_session.vender);
+    m_inExchange = false;
+    if (m_tickDue) {
+        // The tick that fell due during the exchange comes once, afterwards.
+        m_tickDue = false;
+        QTimer::singleShot(0, this, [this] {
+            if (windowTimerRunning(kClockTimer))
+                OnTimer(kClockTimer);
+        });
+    }
+    return ok;
+}
+
+bool CClockSetDlg::ReadClock(DeviceDateTime &out)
+{
+    return exchange([&out](COrvathVender &v) { return v.ReadClock(out); });
+}
+
+bool CClockSetDlg::SetClock(const DeviceDateTime &in)
+{
+    return exchange([&in](COrvathVender &v) { return v.SetClock(in); });
+}
+
+bool CClockSetDlg::ReadDeviceNumber(char *out)
+{
+    return exchange([out](COrvathVender &v) { return v.ReadDeviceNumber(out); });
+}
+
+bool CClockSetDlg::SetDeviceNumber(const char *text)
+{
+    return exchange([text](COrvathVender &v) { return v.SetDeviceNumber(text); });
+}
+
+void CClockSetDlg::OnTimer(int id)
+{
+    if (id == kClockTimer) {
+        if (m_inExchange) {
+            m_tickDue = true;
+            return;
+        }
+        RefreshClock();
+        if (m_bReachable && !m_bControlsEnabled)
+            UpdateControls();
+    }
+    platform::Dialog::OnTimer(id);
+}
+
+void CClockSetDlg::RefreshClock()
+{
+    m_strPcTime.clear();
+    const std::time_t now = CurrentTime();
+    std::tm tm{};
+    if (localtime_r(&now, &tm)) {
+        char buf[64];
+        if (std::strftime(buf, sizeof buf, "%y/%m/%d %H:%M:%S", &tm) > 0)
+            m_strPcTime = buf;
+    }
+
+    m_bReachable = true;
+    DeviceDateTime t;
+    if (ReadClock(t)) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%02d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                      t.second);
+        m_strDeviceClock = buf;
+    } else {
+        m_bReachable = false;
+        m_strDeviceClock = CommErrorText();
+        UpdateControls();
+    }
+    DoDataExchange();
+}
+
+void CClockSetDlg::UpdateControls()
+{
+    if (m_bReachable) {
+        char number[kDeviceNumberLength + 1] = {};
+        if (ReadDeviceNumber(number)) {
+            m_editDeviceNumber->setMaxLength(int(kDeviceNumberLength));
+            if (std::strncmp(number, "      ", kDeviceNumberLength) != 0)
+                platform::setWindowText(m_editDeviceNumber, std::string(number, kDeviceNumberLength));
+            m_bControlsEnabled = true;
+        } else {
+            m_bControlsEnabled = false;
+        }
+    } else {
+        m_bControlsEnabled = false;
+    }
+
+    for (int id : {IDC_DEVICE_NUMBER, IDC_SET_NUMBER, IDC_SET_NOW, IDC_SET_EDITED, IDC_YEAR, IDC_MONTH, IDC_DAY,
+                   IDC_HOUR, IDC_MINUTE})
+        enableItem(id, m_bControlsEnabled);
+}
+
+void CClockSetDlg::SetDeviceClock(const LocalTime &time)
+{
+    DeviceDateTime t;
+    t.year = uint8_t(time.year % 100);
+    t.month = uint8_t(time.month);
+    t.day = uint8_t(time.day);
+    t.hour = uint8_t(time.hour);
+    t.minute = uint8_t(time.minute);
+    t.second = uint8_t(time.second);
+    if (SetClock(t)) {
+        platform::messageBox(cp932FromUtf8("時刻情報を設定しました"), MsgIcon::Information);
+        m_bReachable = true;
+    } else {
+        ReportFailure(false, cp932FromUtf8(kSetClockTitle));
+        m_bReachable = false; // the controls stay as they are until the next tick decides
+    }
+}
+
+void CClockSetDlg::OnSetNow()
+{
+    LocalTime now;
+    if (LocalNow(now))
+        SetDeviceClock(now);
+}
+
+void CClockSetDlg::OnSetEdited()
+{
+    // A list without a selection, or a date the calendar does not have, is refused
+    // before anything is sent.
+    const struct {
+        QComboBox *list;
+        const char *name;
+    } lists[] = {{m_cbYear, "年"}, {m_cbMonth, "月"}, {m_cbDay, "日"}, {m_cbHour, "時"}, {m_cbMinute, "分"}};
+    for (const auto &l : lists) {
+        if (platform::comboCurSel(l.list) < 0) {
+            platform::messageBox(cp932FromUtf8("編集時刻の") + cp932FromUtf8(l.name) +
+                                     cp932FromUtf8("が選択されていません。\n選択してから設定してください。"),
+                                 MsgIcon::Exclamation);
+            return;
+        }
+    }
+    LocalTime t;
+    t.year = kFirstYear + platform::comboCurSel(m_cbYear);
+    t.month = platform::comboCurSel(m_cbMonth) + 1;
+    t.day = platform::comboCurSel(m_cbDay) + 1;
+    t.hour = platform::comboCurSel(m_cbHour);
+    t.minute = platform::comboCurSel(m_cbMinute);
+    t.second = 0;
+    if (!DateExists(t.year, t.month, t.day)) {
+        char date[64];
+        std::snprintf(date, sizeof date, "%04d/%02d/%02d", t.year, t.month, t.day);
+        platform::messageBox(date + cp932FromUtf8(" は存在しない日付です。\n編集時刻の日付を確認してください。"),
+                             MsgIcon::Exclamation);
+        return;
+    }
+    SetDeviceClock(t);
+}
+
+void CClockSetDlg::OnSetDeviceNumber()
+{
+    // The edit's text as a zero-filled area of at most 10 bytes, terminator included.
+    char text[11] = {};
+    const std::string bytes = platform::windowText(m_editDeviceNumber);
+    std::memcpy(text, bytes.data(), std::min<size_t>(bytes.size(), 9));
+
+    // Only 7-bit characters may go to the vendor. A character the code page cannot hold
+    // would arrive here as '?', so the edit's own characters are looked at as well.
+    bool refused = false;
+    for (size_t i = 0; i < kDeviceNumberLength && text[i] != '\0'; ++i)
+        refused = refused || static_cast<unsigned char>(text[i]) >= 0x80;
+    const QString typed = m_editDeviceNumber->text();
+    for (qsizetype i = 0; i < typed.size() && i < qsizetype(kDeviceNumberLength); ++i)
+        refused = refused || typed[i].unicode() >= 0x80;
+    if (refused) {
+        platform::messageBox(cp932FromUtf8("半角英数文字以外は使用できません"), MsgIcon::Exclamation);
+        return;
+    }
+
+    if (SetDeviceNumber(text))
+        platform::messageBox(cp932FromUtf8("装置番号を設定しました"), MsgIcon::Information);
+    else
+        ReportFailure(false, cp932FromUtf8(kSetNumberTitle));
+}

@@ -1,0 +1,594 @@
+// The clock and device-number dialog against the simulated vendor, and the failure
+// report. Ticks come from the real one-second timer where the timer itself is what is
+// tested, and are given by hand elsewhere so that the tests stay quick.
+#include "app/quorvelapp.h"
+#include "app/quorveldlg.h"
+#include "app/vendersessionof.h"
+#include "clock/clocksetdlg.h"
+#include "clock/reportfailure.h"
+#include "platform/codepage.h"
+#include "platform/controls.h"
+#include "platform/fonts.h"
+#include "platform/messagebox.h"
+#include "vendorsim/vendorsim.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <memory>
+#include <netinet/in.h>
+#include <optional>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using platform::MsgIcon;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+const int kEditing[] = {CClockSetDlg::IDC_DEVICE_NUMBER, CClockSetDlg::IDC_SET_NUMBER, CClockSetDlg::IDC_SET_NOW,
+                        CClockSetDlg::IDC_SET_EDITED,    CClockSetDlg::IDC_YEAR,       CClockSetDlg::IDC_MONTH,
+                        CClockSetDlg::IDC_DAY,           CClockSetDlg::IDC_HOUR,       CClockSetDlg::IDC_MINUTE};
+
+QString u(const std::string &cp932)
+{
+    return platform::fromCp932(cp932);
+}
+
+// A local date and time as the PC's clock.
+std::time_t localTime(int year, int month, int day, int hour, int minute, int second)
+{
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+// The clock dialog with a hand for its timer and, when set, a PC clock that stands still.
+class ClockDlg : public CClockSetDlg {
+public:
+    using CClockSetDlg::CClockSetDlg;
+    std::optional<std::time_t> now;
+    void tick() { OnTimer(kClockTimer); }
+
+protected:
+    std::time_t CurrentTime() const override { return now ? *now : CClockSetDlg::CurrentTime(); }
+};
+
+// A loopback port that nobody listens on: bound for a moment, then released.
+uint16_t portWithNothingListening()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+// A message box that stays open for a while, as an operator who reads it first would
+// keep it, with the event loop running meanwhile; records what the dialog showed then.
+class SlowBoxes : public platform::MessageBoxService {
+public:
+    explicit SlowBoxes(int openMs) : m_openMs(openMs) { m_previous = platform::setMessageBoxService(this); }
+    ~SlowBoxes() override { platform::setMessageBoxService(m_previous); }
+    platform::MsgResult show(const std::string &text, MsgIcon, platform::MsgButtons) override
+    {
+        texts.push_back(text);
+        QEventLoop loop;
+        QTimer::singleShot(m_openMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        return platform::MsgResult::Ok;
+    }
+    std::vector<std::string> texts;
+
+private:
+    int m_openMs;
+    platform::MessageBoxService *m_previous = nullptr;
+};
+
+} // namespace
+
+class TestClockSetDlg : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<vendorsim::Simulator> m_sim;
+    std::unique_ptr<CQuorvelApp> m_app;
+    std::unique_ptr<platform::ScriptedMessageBoxes> m_boxes;
+
+    void startVendor(const std::string &deviceNumber = "SHOP01")
+    {
+        vendorsim::Options o;
+        o.port = 0;
+        o.deviceNumber = deviceNumber;
+        m_sim = std::make_unique<vendorsim::Simulator>(o);
+        QVERIFY(m_sim->start());
+        pointAppAt(m_sim->port());
+    }
+    void pointAppAt(uint16_t port)
+    {
+        std::string message;
+        QCOMPARE(m_app->ParseCommandLine({"quorvel", "--port", QString::number(port)}, message),
+                 CQuorvelApp::ParseResult::Run);
+    }
+    // The next exchange, or the next `n`, is answered with status 1.
+    void failNextExchanges(int n = 1)
+    {
+        vendorsim::Faults f;
+        f.status = 1;
+        for (int i = 1; i <= n; ++i)
+            f.statusOn.insert(m_sim->exchanges() + i);
+        m_sim->setFaults(f);
+    }
+    // Request frames of one command since `from` (an index into the simulator's list).
+    std::vector<Bytes> requestsOf(uint8_t cmd, size_t from = 0) const
+    {
+        std::vector<Bytes> out;
+        const auto all = m_sim->requests();
+        for (size_t i = from; i < all.size(); ++i)
+            if (all[i].size() > 2 && all[i][2] == cmd)
+                out.push_back(all[i]);
+        return out;
+    }
+    static Bytes dataOf(const Bytes &f) { return f.size() > 9 && f[4] > 3 ? Bytes(f.begin() + 7, f.end() - 2) : Bytes{}; }
+    // A dialog that is open, with its timer left to the test.
+    std::unique_ptr<ClockDlg> openDialog(std::optional<std::time_t> now = {})
+    {
+        auto dlg = std::make_unique<ClockDlg>(VenderSessionOf(*m_app));
+        dlg->now = now;
+        dlg->create();
+        dlg->stopWindowTimer(CClockSetDlg::kClockTimer);
+        dlg->show();
+        return dlg;
+    }
+    std::unique_ptr<ClockDlg> readyDialog(std::optional<std::time_t> now = {})
+    {
+        auto dlg = openDialog(now);
+        dlg->tick();
+        return dlg;
+    }
+    static bool editingEnabled(const ClockDlg &dlg, bool enabled)
+    {
+        for (int id : kEditing)
+            if (dlg.item(id)->isEnabled() != enabled)
+                return false;
+        return true;
+    }
+    static QString text(const ClockDlg &dlg, int id) { return u(dlg.itemText(id)); }
+    static void pick(ClockDlg &dlg, int list, int index) { dlg.item<QComboBox>(list)->setCurrentIndex(index); }
+
+private slots:
+    void initTestCase() { platform::installFontSubstitutions(); }
+    void init()
+    {
+        m_boxes = std::make_unique<platform::ScriptedMessageBoxes>();
+        m_app = std::make_unique<CQuorvelApp>();
+    }
+    void cleanup()
+    {
+        m_app.reset();
+        m_sim.reset();
+        m_boxes.reset();
+    }
+
+    void failureReportNamesTheOperation_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("clock") << QString::fromUtf8("時刻情報の設定");
+        QTest::newRow("number") << QString::fromUtf8("装置番号の設定");
+        QTest::newRow("percent signs stay as they are") << QStringLiteral("%s %d 100%");
+    }
+    void failureReportNamesTheOperation()
+    {
+        QFETCH(QString, title);
+        const std::string t = platform::toCp932(title);
+        QVERIFY(ReportFailure(true, t));
+        QVERIFY(m_boxes->boxes().empty());
+        QVERIFY(!ReportFailure(false, t));
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        const auto &box = m_boxes->boxes()[0];
+        QCOMPARE(box.icon, MsgIcon::Stop);
+        QCOMPARE(box.buttons, platform::MsgButtons::Ok);
+        QString expected = u(FailureMessageTemplate());
+        QCOMPARE(expected.count(QStringLiteral("%s")), 1);
+        expected.replace(QStringLiteral("%s"), title);
+        QCOMPARE(u(box.text), expected);
+    }
+
+    void layoutAndLists()
+    {
+        startVendor();
+        const std::time_t now = localTime(2025, 8, 9, 7, 5, 30);
+        auto dlg = openDialog(now);
+        QCOMPARE(dlg->windowTitle(), QString::fromUtf8("時計設定"));
+        const platform::DialogUnits &du = dlg->units();
+        QCOMPARE(dlg->size(), QSize(du.x(199), du.y(182)));
+        QCOMPARE(dlg->item(CClockSetDlg::IDC_DEVICE_CLOCK)->geometry(), du.rect(QRect(49, 23, 131, 12)));
+        QCOMPARE(dlg->item<QLabel>(CClockSetDlg::IDC_PC_TIME)->frameShadow(), QFrame::Sunken);
+        QCOMPARE(dlg->item<QLineEdit>(CClockSetDlg::IDC_DEVICE_NUMBER)->alignment() & Qt::AlignHCenter,
+                 Qt::AlignHCenter);
+        QCOMPARE(text(*dlg, 1), QString::fromUtf8("戻る"));
+        QCOMPARE(text(*dlg, CClockSetDlg::IDC_SET_NOW), QString::fromUtf8("現在時刻に設定"));
+        QCOMPARE(text(*dlg, CClockSetDlg::IDC_SET_EDITED), QString::fromUtf8("編集時刻に設定"));
+        QCOMPARE(text(*dlg, CClockSetDlg::IDC_SET_NUMBER), QString::fromUtf8("設定"));
+
+        struct List {
+            int id;
+            int count;
+            const char *first;
+            const char *last;
+            int selected;
+        };
+        const List lists[] = {
+            {CClockSetDlg::IDC_YEAR, 100, "2000", "2099", 25}, {CClockSetDlg::IDC_MONTH, 12, "01", "12", 7},
+            {CClockSetDlg::IDC_DAY, 31, "01", "31", 8},         {CClockSetDlg::IDC_HOUR, 24, "00", "23", 7},
+            {CClockSetDlg::IDC_MINUTE, 60, "00", "59", 5},
+        };
+        for (const List &l : lists) {
+            auto *c = dlg->item<QComboBox>(l.id);
+            QCOMPARE(c->count(), l.count);
+            QCOMPARE(c->itemText(0), QString::fromLatin1(l.first));
+            QCOMPARE(c->itemText(l.count - 1), QString::fromLatin1(l.last));
+            QCOMPARE(c->currentIndex(), l.selected);
+        }
+    }
+
+    // The real timer: empty and disabled at first, both clocks and the number from the
+    // first tick on; the number is read only once while the vendor keeps answering.
+    void opensDisabledAndComesAliveAtTheFirstTick()
+    {
+        startVendor("SHOP01");
+        ClockDlg dlg(VenderSessionOf(*m_app));
+        dlg.now = localTime(2025, 8, 9, 12, 34, 56);
+        dlg.create();
+        dlg.show();
+        QVERIFY(m_boxes->boxes().empty());
+        QVERIFY(dlg.windowTimerRunning(CClockSetDlg::kClockTimer));
+        QCOMPARE(text(dlg, CClockSetDlg::IDC_DEVICE_CLOCK), QString());
+        QCOMPARE(text(dlg, CClockSetDlg::IDC_PC_TIME), QString());
+        QVERIFY(editingEnabled(dlg, false));
+        QVERIFY(dlg.item(1)->isEnabled());
+        QCOMPARE(m_sim->exchanges(), 0);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!text(dlg, CClockSetDlg::IDC_DEVICE_CLOCK).isEmpty(), 3000);
+        QCOMPARE(text(dlg, CClockSetDlg::IDC_PC_TIME), QStringLiteral("25/08/09 12:34:56"));
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
+                    .match(text(dlg, CClockSetDlg::IDC_DEVICE_CLOCK))
+                    .hasMatch());
+        QVERIFY(editingEnabled(dlg, true));
+        QCOMPARE(text(dlg, CClockSetDlg::IDC_DEVICE_NUMBER), QStringLiteral("SHOP01"));
+        QCOMPARE(dlg.item<QLineEdit>(CClockSetDlg::IDC_DEVICE_NUMBER)->maxLength(), 6);
+        QCOMPARE(requestsOf(vendercmd::ReadDeviceNumber).size(), size_t(1));
+
+        // What the operator types is not overwritten by later ticks.
+        dlg.item<QLineEdit>(CClockSetDlg::IDC_DEVICE_NUMBER)->setText(QStringLiteral("AB"));
+        dlg.tick();
+        QCOMPARE(requestsOf(vendercmd::ReadDeviceNumber).size(), size_t(1));
+        QCOMPARE(text(dlg, CClockSetDlg::IDC_DEVICE_NUMBER), QStringLiteral("AB"));
+
+        dlg.destroyWindow();
+        QVERIFY(!dlg.windowTimerRunning(CClockSetDlg::kClockTimer));
+        QVERIFY(!m_app->Vender().IsConnected());
+    }
+
+    void sixSpacesLeaveTheEditAsItIs()
+    {
+        startVendor("      ");
+        auto dlg = readyDialog();
+        QVERIFY(dlg->ControlsEnabled());
+        QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_NUMBER), QString());
+    }
+
+    // Through every state: ready, not answering, answering without number, ready again,
+    // with the number read again and replacing what was typed.
+    void vendorStopsAnsweringAndComesBack()
+    {
+        startVendor("SHOP01");
+        auto dlg = readyDialog();
+        QVERIFY(dlg->Reachable() && dlg->ControlsEnabled());
+        dlg->item<QLineEdit>(CClockSetDlg::IDC_DEVICE_NUMBER)->setText(QStringLiteral("XYZ"));
+
+        failNextExchanges();
+        dlg->tick();
+        QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK), QString::fromUtf8(">> 通信異常です <<"));
+        QVERIFY(!dlg->Reachable() && !dlg->ControlsEnabled());
+        QVERIFY(editingEnabled(*dlg, false));
+        QVERIFY(dlg->item(1)->isEnabled());
+        QVERIFY(m_boxes->boxes().empty()); // a lost clock shows in the display only
+
+        // The clock answers, the number does not: still disabled, number tried each tick.
+        vendorsim::Faults f;
+        f.status = 1;
+        f.statusOn = {m_sim->exchanges() + 2};
+        m_sim->setFaults(f);
+        dlg->tick();
+        QVERIFY(!text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK).startsWith(QStringLiteral(">>")));
+        QVERIFY(dlg->Reachable() && !dlg->ControlsEnabled());
+        QVERIFY(editingEnabled(*dlg, false));
+        QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_NUMBER), QStringLiteral("XYZ"));
+
+        const size_t before = m_sim->requests().size();
+        dlg->tick();
+        QVERIFY(dlg->ControlsEnabled());
+        QVERIFY(editingEnabled(*dlg, true));
+        QCOMPARE(requestsOf(vendercmd::ReadDeviceNumber, before).size(), size_t(1));
+        QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_NUMBER), QStringLiteral("SHOP01"));
+        QVERIFY(m_boxes->boxes().empty());
+    }
+
+    void vendorThatCannotBeReachedIsToldOnceAndStaysDisabled()
+    {
+        pointAppAt(portWithNothingListening());
+        auto dlg = openDialog();
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("通信できません。\n環境を確認してください。"));
+        dlg->tick();
+        dlg->tick();
+        QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK), QString::fromUtf8(">> 通信異常です <<"));
+        QVERIFY(!text(*dlg, CClockSetDlg::IDC_PC_TIME).isEmpty());
+        QVERIFY(editingEnabled(*dlg, false));
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+    }
+
+    void setEditedSendsSecondZeroAndTheYearInTheCentury_data()
+    {
+        QTest::addColumn<int>("year");
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("day");
+        QTest::addColumn<int>("hour");
+        QTest::addColumn<int>("minute");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("2005") << 2005 << 8 << 9 << 12 << 0 << QByteArray("\x05\x08\x09\x12\x00\x00", 6)
+                              << QStringLiteral("05/08/09 12:00:0");
+        QTest::newRow("2099") << 2099 << 12 << 31 << 23 << 59 << QByteArray("\x99\x12\x31\x23\x59\x00", 6)
+                              << QStringLiteral("99/12/31 23:59:0");
+        QTest::newRow("2000, leap day") << 2000 << 2 << 29 << 0 << 7 << QByteArray("\x00\x02\x29\x00\x07\x00", 6)
+                                        << QStringLiteral("00/02/29 00:07:0");
+    }
+    void setEditedSendsSecondZeroAndTheYearInTheCentury()
+    {
+        QFETCH(int, year);
+        QFETCH(int, month);
+        QFETCH(int, day);
+        QFETCH(int, hour);
+        QFETCH(int, minute);
+        QFETCH(QByteArray, sent);
+        QFETCH(QString, shown);
+        startVendor();
+        auto dlg = readyDialog(localTime(2025, 1, 1, 10, 10, 10));
+        pick(*dlg, CClockSetDlg::IDC_YEAR, year - 2000);
+        pick(*dlg, CClockSetDlg::IDC_MONTH, month - 1);
+        pick(*dlg, CClockSetDlg::IDC_DAY, day - 1);
+        pick(*dlg, CClockSetDlg::IDC_HOUR, hour);
+        pick(*dlg, CClockSetDlg::IDC_MINUTE, minute);
+        QTest::mouseClick(dlg->item(CClockSetDlg::IDC_SET_EDITED), Qt::LeftButton);
+
+        const auto sets = requestsOf(vendercmd::SetClock);
+        QCOMPARE(sets.size(), size_t(1));
+        QCOMPARE(dataOf(sets[0]), Bytes(sent.begin(), sent.end()));
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("時刻情報を設定しました"));
+        QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Information);
+        QVERIFY(dlg->Reachable());
+        dlg->tick();
+        QVERIFY(text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK).startsWith(shown));
+    }
+
+    void setNowSendsThePcTimeToTheSecond()
+    {
+        startVendor();
+        auto dlg = readyDialog(localTime(2025, 12, 31, 23, 59, 58));
+        QTest::mouseClick(dlg->item(CClockSetDlg::IDC_SET_NOW), Qt::LeftButton);
+        const auto sets = requestsOf(vendercmd::SetClock);
+        QCOMPARE(sets.size(), size_t(1));
+        QCOMPARE(dataOf(sets[0]), (Bytes{0x25, 0x12, 0x31, 0x23, 0x59, 0x58}));
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Information);
+    }
+
+    // A date the calendar does not have, or a year list without a selection, is refused
+    // with a reason; nothing is sent.
+    void impossibleEditedTimeIsRefused_data()
+    {
+        QTest::addColumn<int>("pcYear");
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("day");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("31 April") << 2025 << 4 << 31 << QStringLiteral("2025/04/31");
+        QTest::newRow("29 February, common year") << 2025 << 2 << 29 << QStringLiteral("2025/02/29");
+        QTest::newRow("30 February") << 2024 << 2 << 30 << QStringLiteral("2024/02/30");
+        QTest::newRow("31 February") << 2024 << 2 << 31 << QStringLiteral("2024/02/31");
+        QTest::newRow("PC year after the list") << 2100 << 5 << 5 << QString::fromUtf8("年が選択されていません");
+        QTest::newRow("PC year before the list") << 1999 << 5 << 5 << QString::fromUtf8("年が選択されていません");
+    }
+    void impossibleEditedTimeIsRefused()
+    {
+        QFETCH(int, pcYear);
+        QFETCH(int, month);
+        QFETCH(int, day);
+        QFETCH(QString, says);
+        startVendor();
+        auto dlg = readyDialog(localTime(pcYear, 1, 1, 9, 0, 0));
+        pick(*dlg, CClockSetDlg::IDC_MONTH, month - 1);
+        pick(*dlg, CClockSetDlg::IDC_DAY, day - 1);
+        QTest::mouseClick(dlg->item(CClockSetDlg::IDC_SET_EDITED), Qt::LeftButton);
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Exclamation);
+        QVERIFY2(u(m_boxes->boxes()[0].text).contains(says), qPrintable(u(m_boxes->boxes()[0].text)));
+        QVERIFY(requestsOf(vendercmd::SetClock).empty());
+        QVERIFY(dlg->Reachable() && dlg->ControlsEnabled());
+    }
+
+    void existingEdgeDatesAreSent_data()
+    {
+        QTest::addColumn<int>("year");
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("day");
+        QTest::newRow("30 April") << 2025 << 4 << 30;
+        QTest::newRow("29 February, leap year") << 2024 << 2 << 29;
+        QTest::newRow("31 December 2099") << 2099 << 12 << 31;
+    }
+    void existingEdgeDatesAreSent()
+    {
+        QFETCH(int, year);
+        QFETCH(int, month);
+        QFETCH(int, day);
+        QVERIFY(CClockSetDlg::DateExists(year, month, day));
+        QVERIFY(!CClockSetDlg::DateExists(year, month, day + 1));
+    }
+
+    void deviceNumberIsCheckedAndFilledUp_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("sent"); // empty: refused
+        QTest::newRow("short") << QStringLiteral("AB1") << QByteArray("AB1   ");
+        QTest::newRow("empty") << QString() << QByteArray("      ");
+        QTest::newRow("six") << QStringLiteral("Z9Y8X7") << QByteArray("Z9Y8X7");
+        QTest::newRow("spaces and punctuation") << QStringLiteral("A-B .") << QByteArray("A-B . ");
+        QTest::newRow("double-byte") << QString::fromUtf8("AB店") << QByteArray();
+        QTest::newRow("half-width kana") << QString::fromUtf8("ｱｲｳ") << QByteArray();
+        QTest::newRow("outside the code page") << QString::fromUtf8("A€") << QByteArray();
+    }
+    void deviceNumberIsCheckedAndFilledUp()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, sent);
+        startVendor("OLD123");
+        auto dlg = readyDialog();
+        auto *edit = dlg->item<QLineEdit>(CClockSetDlg::IDC_DEVICE_NUMBER);
+        edit->clear();
+        edit->insert(typed); // as typed, or as an input method commits it
+        QCOMPARE(edit->text(), typed);
+        QTest::mouseClick(dlg->item(CClockSetDlg::IDC_SET_NUMBER), Qt::LeftButton);
+
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        const auto &box = m_boxes->boxes()[0];
+        if (sent.isEmpty()) {
+            QCOMPARE(u(box.text), QString::fromUtf8("半角英数文字以外は使用できません"));
+            QCOMPARE(box.icon, MsgIcon::Exclamation);
+            QVERIFY(requestsOf(vendercmd::SetDeviceNumber).empty());
+            QCOMPARE(m_sim->deviceNumber(), std::string("OLD123"));
+        } else {
+            QCOMPARE(u(box.text), QString::fromUtf8("装置番号を設定しました"));
+            QCOMPARE(box.icon, MsgIcon::Information);
+            QCOMPARE(m_sim->deviceNumber(), sent.toStdString());
+        }
+        QVERIFY(dlg->Reachable() && dlg->ControlsEnabled());
+    }
+
+    void editHoldsSixCharacters()
+    {
+        startVendor();
+        auto dlg = readyDialog();
+        auto *edit = dlg->item<QLineEdit>(CClockSetDlg::IDC_DEVICE_NUMBER);
+        edit->clear();
+        QTest::keyClicks(edit, QStringLiteral("123456789"));
+        QCOMPARE(edit->text(), QStringLiteral("123456"));
+    }
+
+    // A failed setting: the stop-icon report naming the operation; the dialog stays open.
+    void failedSettingsAreReported_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("reachableAfter");
+        QTest::newRow("clock") << int(CClockSetDlg::IDC_SET_NOW) << QString::fromUtf8("時刻情報の設定") << false;
+        QTest::newRow("number") << int(CClockSetDlg::IDC_SET_NUMBER) << QString::fromUtf8("装置番号の設定") << true;
+    }
+    void failedSettingsAreReported()
+    {
+        QFETCH(int, button);
+        QFETCH(QString, title);
+        QFETCH(bool, reachableAfter);
+        startVendor();
+        auto dlg = readyDialog();
+        failNextExchanges();
+        QTest::mouseClick(dlg->item(button), Qt::LeftButton);
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Stop);
+        QCOMPARE(m_boxes->boxes()[0].text, FailureMessage(platform::toCp932(title)));
+        QCOMPARE(dlg->Reachable(), reachableAfter);
+        QVERIFY(dlg->ControlsEnabled()); // until the next tick's clock read decides
+        QVERIFY(editingEnabled(*dlg, true));
+        QVERIFY(dlg->isVisible());
+        dlg->tick();
+        QVERIFY(dlg->Reachable() && dlg->ControlsEnabled());
+    }
+
+    // The real timer keeps polling behind an open box; the flag the setting decides is
+    // set when the box closes.
+    void ticksGoOnBehindAnOpenBox()
+    {
+        startVendor();
+        auto dlg = readyDialog();
+        dlg->startWindowTimer(CClockSetDlg::kClockTimer, CClockSetDlg::kClockPeriodMs);
+        m_boxes.reset();
+        SlowBoxes slow(1300);
+        const int before = m_sim->exchanges();
+        QTest::mouseClick(dlg->item(CClockSetDlg::IDC_SET_NOW), Qt::LeftButton);
+        QCOMPARE(slow.texts.size(), size_t(1));
+        QCOMPARE(u(slow.texts[0]), QString::fromUtf8("時刻情報を設定しました"));
+        const auto all = m_sim->requests();
+        QVERIFY(m_sim->exchanges() >= before + 2);
+        QCOMPARE(all[size_t(before)][2], vendercmd::SetClock);
+        QCOMPARE(all[size_t(before) + 1][2], vendercmd::ReadClock);
+        QVERIFY(dlg->Reachable() && dlg->ControlsEnabled());
+    }
+
+    // "時計設定" in the main window runs the dialog modally; "戻る", Esc or the close box
+    // end it, and its connection closes with it.
+    void runsFromTheMainWindowAndClosesItsConnection_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("戻る") << 0;
+        QTest::newRow("Esc") << 1;
+        QTest::newRow("close box") << 2;
+    }
+    void runsFromTheMainWindowAndClosesItsConnection()
+    {
+        QFETCH(int, how);
+        startVendor();
+        CQuorvelDlg main;
+        main.create();
+        main.show();
+        int templateId = 0;
+        bool connected = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *dlg = qobject_cast<platform::Dialog *>(QApplication::activeModalWidget());
+            QVERIFY(dlg);
+            templateId = dlg->templateId();
+            connected = m_app->Vender().IsConnected();
+            QVERIFY(!main.isEnabled() || !main.isActiveWindow());
+            switch (how) {
+            case 0: QTest::mouseClick(dlg->item(1), Qt::LeftButton); break;
+            case 1: QTest::keyClick(dlg, Qt::Key_Escape); break;
+            case 2: dlg->close(); break;
+            }
+        });
+        QTest::mouseClick(main.item(CQuorvelDlg::IDC_CLOCKSET), Qt::LeftButton);
+        QCOMPARE(templateId, int(CClockSetDlg::IDD));
+        QVERIFY(connected);
+        QVERIFY(!m_app->Vender().IsConnected());
+        QVERIFY(!QApplication::activeModalWidget() || QApplication::activeModalWidget() == &main);
+    }
+};
+
+QTEST_MAIN(TestClockSetDlg)
+#include "test_clocksetdlg.moc"
