@@ -7,6 +7,8 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProxyStyle>
+#include <QStyleOptionComplex>
 #include <QTimer>
 
 #include <cstdio>
@@ -28,6 +30,31 @@ std::string format2(int v)
     return buf;
 }
 
+// The date and time lists are only 23 dialog units wide: with the usual drop-down button
+// of the widget style, "08" no longer fits beside it. This style gives those lists a
+// narrow button and thin margins, as the native narrow lists have.
+class NarrowListStyle : public QProxyStyle {
+public:
+    static constexpr int kButtonWidth = 13;
+
+    QRect subControlRect(ComplexControl cc, const QStyleOptionComplex *opt, SubControl sc,
+                         const QWidget *widget) const override
+    {
+        if (cc != CC_ComboBox || !opt)
+            return QProxyStyle::subControlRect(cc, opt, sc, widget);
+        const QRect r = opt->rect;
+        switch (sc) {
+        case SC_ComboBoxArrow:
+            return visualRect(opt->direction, r, QRect(r.right() - kButtonWidth, r.top(), kButtonWidth + 1, r.height()));
+        case SC_ComboBoxEditField:
+            return visualRect(opt->direction, r,
+                              QRect(r.left() + 3, r.top() + 2, r.width() - kButtonWidth - 5, r.height() - 4));
+        default:
+            return QProxyStyle::subControlRect(cc, opt, sc, widget);
+        }
+    }
+};
+
 } // namespace
 
 const platform::CommandTable<CClockSetDlg> CClockSetDlg::kCommands = {
@@ -45,6 +72,12 @@ CClockSetDlg::CClockSetDlg(VenderSession session) : platform::Dialog(IDD), m_ses
     m_cbMinute = item<QComboBox>(IDC_MINUTE);
     m_cbHour = item<QComboBox>(IDC_HOUR);
     m_cbDay = item<QComboBox>(IDC_DAY);
+
+    auto *narrow = new NarrowListStyle;
+    narrow->setParent(this);
+    for (QComboBox *list : {m_cbYear, m_cbMonth, m_cbDay, m_cbHour, m_cbMinute})
+        if (list)
+            list->setStyle(narrow);
 }
 
 CClockSetDlg::~CClockSetDlg()

@@ -6,10 +6,14 @@
 // builds it, shows it without running it modally, and returns framed(window) or a
 // composition of several.
 #include "app/aboutdlg.h"
+#include "app/configdlg.h"
 #include "app/quorvelapp.h"
 #include "app/quorveldlg.h"
+#include "app/vendersessionof.h"
+#include "clock/clocksetdlg.h"
 #include "platform/fonts.h"
 #include "platform/messagebox.h"
+#include "vendorsim/vendorsim.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,6 +26,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -116,6 +121,74 @@ QImage shotAboutBox()
     return framed(&about);
 }
 
+// The clock dialog against a simulated vendor on a loopback port, with the PC's clock
+// and the vendor's standing at the same fixed moment, so the picture does not change
+// from run to run. Ticks are given by hand instead of waiting for the timer.
+class ShotClockDlg : public CClockSetDlg {
+public:
+    explicit ShotClockDlg(std::time_t now) : CClockSetDlg(VenderSessionOf(*CQuorvelApp::instance())), m_now(now) {}
+    void tick() { OnTimer(kClockTimer); }
+
+protected:
+    std::time_t CurrentTime() const override { return m_now; }
+
+private:
+    std::time_t m_now;
+};
+
+std::time_t fixedMoment()
+{
+    std::tm tm{};
+    tm.tm_year = 2025 - 1900;
+    tm.tm_mon = 7; // August
+    tm.tm_mday = 9;
+    tm.tm_hour = 12;
+    tm.tm_min = 34;
+    tm.tm_sec = 56;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+// `lose` = true: the vendor goes away after the first tick, and the next tick finds it
+// silent.
+QImage shotClockDialog(bool lose)
+{
+    vendorsim::Options o;
+    o.port = 0;
+    o.deviceNumber = "SHOP01";
+    vendorsim::Simulator sim(o);
+    if (!sim.start())
+        return {};
+    const std::time_t now = fixedMoment();
+    sim.setClockOffset(static_cast<long long>(now) - static_cast<long long>(std::time(nullptr)));
+    CQuorvelApp &app = *CQuorvelApp::instance();
+    std::string message;
+    app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())}, message);
+
+    ShotClockDlg dlg(now);
+    dlg.create();
+    dlg.stopWindowTimer(CClockSetDlg::kClockTimer);
+    dlg.show();
+    dlg.tick();
+    if (lose) {
+        sim.stop();
+        dlg.tick();
+    }
+    settle();
+    QImage img = framed(&dlg);
+    dlg.destroyWindow();
+    return img;
+}
+
+QImage shotCommSettings()
+{
+    CConfigDlg dlg(*CQuorvelApp::instance());
+    dlg.create();
+    dlg.show();
+    settle();
+    return framed(&dlg);
+}
+
 struct Shot {
     const char *name;
     std::function<QImage()> take;
@@ -125,6 +198,9 @@ const Shot kShots[] = {
     {"main-window", shotMainWindow},
     {"window-menu", shotWindowMenu},
     {"about-box", shotAboutBox},
+    {"clock-dialog", [] { return shotClockDialog(false); }},
+    {"clock-dialog-comm-error", [] { return shotClockDialog(true); }},
+    {"comm-settings", shotCommSettings},
 };
 
 } // namespace
