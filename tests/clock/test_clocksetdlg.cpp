@@ -332,6 +332,25 @@ private slots:
         QVERIFY(m_boxes->boxes().empty());
     }
 
+    // A vendor that does not answer at all costs the command's three attempts, each at
+    // its reply limit; the dialog then shows the lost clock and recovers on the next tick.
+    void silentVendorCostsThreeAttemptsThenRecovers()
+    {
+        startVendor();
+        auto dlg = readyDialog();
+        vendorsim::Faults f;
+        for (int i = 1; i <= 3; ++i)
+            f.noReply.insert(m_sim->exchanges() + i);
+        m_sim->setFaults(f);
+        const size_t before = m_sim->requests().size();
+        dlg->tick();
+        QCOMPARE(requestsOf(vendercmd::ReadClock, before).size(), size_t(3));
+        QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK), QString::fromUtf8(">> 通信異常です <<"));
+        QVERIFY(editingEnabled(*dlg, false));
+        dlg->tick();
+        QVERIFY(dlg->ControlsEnabled());
+    }
+
     void vendorThatCannotBeReachedIsToldOnceAndStaysDisabled()
     {
         pointAppAt(portWithNothingListening());
