@@ -11,6 +11,7 @@
 #include <QStyleOptionComplex>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -257,7 +258,7 @@ void CClockSetDlg::UpdateControls()
         if (ReadDeviceNumber(number)) {
             m_editDeviceNumber->setMaxLength(int(kDeviceNumberLength));
             if (std::strncmp(number, "      ", kDeviceNumberLength) != 0)
-                platform::setWindowText(m_editDeviceNumber, std::string(number, kDeviceNumberLength));
+                platform::setWindowText(m_editDeviceNumber, std::string(number)); // up to a NUL, as any text
             m_bControlsEnabled = true;
         } else {
             m_bControlsEnabled = false;

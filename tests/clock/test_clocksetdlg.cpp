@@ -10,6 +10,7 @@
 #include "platform/controls.h"
 #include "platform/fonts.h"
 #include "platform/messagebox.h"
+#include "testutil.h"
 #include "vendorsim/vendorsim.h"
 
 #include <QApplication>
@@ -22,15 +23,11 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <arpa/inet.h>
 #include <memory>
-#include <netinet/in.h>
 #include <optional>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using platform::MsgIcon;
-using Bytes = std::vector<uint8_t>;
+using testutil::Bytes;
 
 namespace {
 
@@ -67,20 +64,6 @@ public:
 protected:
     std::time_t CurrentTime() const override { return now ? *now : CClockSetDlg::CurrentTime(); }
 };
-
-// A loopback port that nobody listens on: bound for a moment, then released.
-uint16_t portWithNothingListening()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
 
 // A message box that stays open for a while, as an operator who reads it first would
 // keep it, with the event loop running meanwhile; records what the dialog showed then.
@@ -146,7 +129,6 @@ class TestClockSetDlg : public QObject {
                 out.push_back(all[i]);
         return out;
     }
-    static Bytes dataOf(const Bytes &f) { return f.size() > 9 && f[4] > 3 ? Bytes(f.begin() + 7, f.end() - 2) : Bytes{}; }
     // A dialog that is open, with its timer left to the test.
     std::unique_ptr<ClockDlg> openDialog(std::optional<std::time_t> now = {})
     {
@@ -353,7 +335,7 @@ private slots:
 
     void vendorThatCannotBeReachedIsToldOnceAndStaysDisabled()
     {
-        pointAppAt(portWithNothingListening());
+        pointAppAt(testutil::portWithNothingListening());
         auto dlg = openDialog();
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("通信できません。\n環境を確認してください。"));
@@ -401,7 +383,7 @@ private slots:
 
         const auto sets = requestsOf(vendercmd::SetClock);
         QCOMPARE(sets.size(), size_t(1));
-        QCOMPARE(dataOf(sets[0]), Bytes(sent.begin(), sent.end()));
+        QCOMPARE(testutil::dataOf(sets[0]), Bytes(sent.begin(), sent.end()));
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("時刻情報を設定しました"));
         QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Information);
@@ -417,7 +399,7 @@ private slots:
         QTest::mouseClick(dlg->item(CClockSetDlg::IDC_SET_NOW), Qt::LeftButton);
         const auto sets = requestsOf(vendercmd::SetClock);
         QCOMPARE(sets.size(), size_t(1));
-        QCOMPARE(dataOf(sets[0]), (Bytes{0x25, 0x12, 0x31, 0x23, 0x59, 0x58}));
+        QCOMPARE(testutil::dataOf(sets[0]), (Bytes{0x25, 0x12, 0x31, 0x23, 0x59, 0x58}));
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Information);
     }
