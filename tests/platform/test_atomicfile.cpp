@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,18 +26,31 @@ TEST(AtomicFile, ReplacesContentAndLeavesNoTemporary)
 
 TEST(AtomicFile, FailedWriteKeepsPreviousFileWhole)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root ignores folder permissions";
-    fs::path dir = fs::temp_directory_path() / ("qv-atomic-ro-" + std::to_string(::getpid()));
+    fs::path dir = fs::temp_directory_path() / ("qv-atomic-full-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const std::string path = (dir / "a.txt").string();
     ASSERT_TRUE(platform::writeFileAtomically(path, "old"));
-    ::chmod(dir.c_str(), 0500);
-    EXPECT_FALSE(platform::writeFileAtomically(path, "new"));
-    ::chmod(dir.c_str(), 0700);
+
+    // A file-size limit makes the write fail part-way, as a full disk would (and unlike
+    // folder permissions it also holds for root).
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = platform::writeFileAtomically(path, std::string(4096, 'n'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_FALSE(written);
     std::string back;
     ASSERT_TRUE(platform::readWholeFile(path, back));
     EXPECT_EQ(back, "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
+        << "the temporary file must not be left behind";
     fs::remove_all(dir);
 }
 
