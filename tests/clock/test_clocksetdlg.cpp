@@ -203,6 +203,13 @@ private slots:
         QCOMPARE(dlg->size(), QSize(du.x(199), du.y(182)));
         QCOMPARE(dlg->item(CClockSetDlg::IDC_DEVICE_CLOCK)->geometry(), du.rect(QRect(49, 23, 131, 12)));
         QCOMPARE(dlg->item<QLabel>(CClockSetDlg::IDC_PC_TIME)->frameShadow(), QFrame::Sunken);
+        // The unit characters start right after the year list.
+        const QLabel *unitYear = nullptr;
+        for (const QLabel *l : dlg->findChildren<QLabel *>())
+            if (l->text() == QString::fromUtf8("年"))
+                unitYear = l;
+        QVERIFY(unitYear);
+        QCOMPARE(unitYear->pos(), QPoint(du.x(45), du.y(83)));
         QCOMPARE(dlg->item<QLineEdit>(CClockSetDlg::IDC_DEVICE_NUMBER)->alignment() & Qt::AlignHCenter,
                  Qt::AlignHCenter);
         QCOMPARE(text(*dlg, 1), QString::fromUtf8("戻る"));
