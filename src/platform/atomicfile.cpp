@@ -34,13 +34,18 @@ bool writeFileAtomically(const std::string &path, const std::string &bytes)
         return false;
     // The temporary file lies in the target's own folder so the rename stays on one
     // file system and is atomic.
+    // A file marked read-only (no write permission for anyone) stays protected, as it
+    // would if it were opened for writing in place; renaming over it would replace it.
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0))
+        return false;
     std::string tmpl = path + ".XXXXXX";
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0)
         return false;
     // Keep the permissions of an existing target; a new file gets the usual 0666 & ~umask.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
+    if (exists) {
         ::fchmod(fd, st.st_mode & 07777);
     } else {
         mode_t mask = ::umask(0);

@@ -54,6 +54,22 @@ TEST(AtomicFile, FailedWriteKeepsPreviousFileWhole)
     fs::remove_all(dir);
 }
 
+TEST(AtomicFile, ReadOnlyFileOrFolderAtThePathIsNotReplaced)
+{
+    fs::path dir = fs::temp_directory_path() / ("qv-atomic-readonly-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "sub");
+    const std::string path = (dir / "a.txt").string();
+    ASSERT_TRUE(platform::writeFileAtomically(path, "old"));
+    ::chmod(path.c_str(), 0444);
+    EXPECT_FALSE(platform::writeFileAtomically(path, "new"));
+    EXPECT_FALSE(platform::writeFileAtomically((dir / "sub").string(), "new"));
+    std::string back;
+    ASSERT_TRUE(platform::readWholeFile(path, back));
+    EXPECT_EQ(back, "old");
+    EXPECT_TRUE(fs::is_directory(dir / "sub"));
+    fs::remove_all(dir);
+}
+
 TEST(AtomicFile, MissingFolderFails)
 {
     EXPECT_FALSE(platform::writeFileAtomically("/nonexistent-qv-dir/x.txt", "a"));
