@@ -8,6 +8,10 @@ scripts/build.sh
 BUILD_DIR=${BUILD_DIR:-build}
 BIN="$(cd "$BUILD_DIR" && pwd)/bin"
 
+# A platform that draws nowhere (offscreen, minimal) is no display for a person to use.
+case "${QT_QPA_PLATFORM:-}" in
+  offscreen*|minimal*) unset QT_QPA_PLATFORM ;;
+esac
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
   echo "run-demo: no display available; run it under a virtual display: xvfb-run -a scripts/run-demo.sh" >&2
   exit 1
