@@ -2,12 +2,17 @@
 # Configures and builds the project.
 #   BUILD_DIR   build folder (default: build)
 #   SANITIZE=1  AddressSanitizer + UndefinedBehaviorSanitizer build
+#   RELEASE=1   Release configuration (as packagers build it)
+#   WERROR=1    warnings are errors (our CI and development builds)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 args=(-S . -B "$BUILD_DIR" -G Ninja)
 if [[ ${SANITIZE:-0} == 1 ]]; then
   args+=(-DQUORVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+elif [[ ${RELEASE:-0} == 1 ]]; then
+  args+=(-DCMAKE_BUILD_TYPE=Release)
 fi
+args+=(-DQUORVEL_WERROR="$([[ ${WERROR:-0} == 1 ]] && echo ON || echo OFF)")
 cmake "${args[@]}" >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)"

@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include "comm/socket.h"
+
 #include <csignal>
 
 namespace {
@@ -62,7 +64,7 @@ const char *CQuorvelApp::Usage()
 {
     return "usage: quorvel [--host ADDR] [--port N]\n"
            "\n"
-           "  --host ADDR   address of the vendor (default 127.0.0.1)\n"
+           "  --host ADDR   address of the vendor, numeric IPv4 or IPv6 (default 127.0.0.1)\n"
            "  --port N      TCP port of the vendor (default 9004)\n"
            "  --help        this text\n"
            "\n"
@@ -97,8 +99,8 @@ CQuorvelApp::ParseResult CQuorvelApp::ParseCommandLine(const QStringList &argume
             value = arguments[++i];
         }
         if (name == QLatin1String("--host")) {
-            if (value.isEmpty()) {
-                message = "quorvel: --host needs an address\n";
+            if (!IsNumericAddress(value.toStdString())) {
+                message = "quorvel: --host takes a numeric IPv4 or IPv6 address, not \"" + value.toStdString() + "\"\n";
                 return ParseResult::Error;
             }
             m_host = value.toStdString();
@@ -130,10 +132,8 @@ void CQuorvelApp::LoadSettings()
     if (!platform::currentDirectory(m_workingDir))
         m_workingDir = ".";
     // Built whole, whatever the length of the working directory.
-    m_settingsPath = m_workingDir;
-    if (m_settingsPath.empty() || m_settingsPath.back() != '/')
-        m_settingsPath += '/';
-    m_settingsPath += kSettingsFileName;
+    const bool slash = !m_workingDir.empty() && m_workingDir.back() == '/';
+    m_settingsPath = m_workingDir + std::string(slash ? "" : "/") + std::string(kSettingsFileName);
 
     const std::string &ini = m_settingsPath;
     COMPORT = platform::readProfileString(ini, "PC", "COMPORT", "COM1", 10);

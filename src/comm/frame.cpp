@@ -125,6 +125,8 @@ void ResetChecker(FrameChecker &checker)
 {
     checker.state = Idle;
     checker.writeIndex = 0;
+    checker.frameStart = 0;
+    checker.frameLength = 0;
 }
 
 bool CheckReplyFrame(FrameChecker &c, TraceLog &log, const uint8_t *bytes, size_t length)
@@ -135,6 +137,7 @@ bool CheckReplyFrame(FrameChecker &c, TraceLog &log, const uint8_t *bytes, size_
     std::vector<uint8_t> acc(length, 0);
     c.bufferLength = length;
     c.writeIndex = 0;
+    c.frameLength = 0;
 
     auto store = [&](uint8_t b) { acc[c.writeIndex++] = b; };
     auto discard = [&] {
@@ -148,6 +151,7 @@ bool CheckReplyFrame(FrameChecker &c, TraceLog &log, const uint8_t *bytes, size_
         case Idle:
             if (b == frame::SOH) {
                 log.Trace(kTrSoh, int(c.writeIndex));
+                c.frameStart = i;
                 store(b);
                 c.state = WantType;
             }
@@ -183,6 +187,13 @@ bool CheckReplyFrame(FrameChecker &c, TraceLog &log, const uint8_t *bytes, size_
             store(b);
             c.len = b;
             log.Trace(kTrLength, int(b) + 5, int(c.writeIndex));
+            if (b == 1) {
+                // The ETX test would fall on the byte after STX and the frame would run
+                // past LEN + 6 bytes: no such frame is valid.
+                log.Trace(kTrBadEtx);
+                discard();
+                break;
+            }
             c.state = b == 0 ? WantBcc : WantStx;
             break;
         case WantStx:
@@ -212,6 +223,7 @@ bool CheckReplyFrame(FrameChecker &c, TraceLog &log, const uint8_t *bytes, size_
             if (b == x) {
                 store(b);
                 c.state = Complete;
+                c.frameLength = c.writeIndex;
                 log.Trace(kTrFrameDone);
             } else {
                 const uint8_t held = acc[c.writeIndex];

@@ -89,10 +89,16 @@ struct FrameChecker {
     size_t writeIndex = 0;  // next position in the accumulation buffer
     size_t bufferLength = 0;
     uint8_t len = 0;        // LEN of the frame being examined
+    // Where the frame being examined (or the complete one) begins within the bytes of the
+    // last call, and its length once complete (LEN + 6).
+    size_t frameStart = 0;
+    size_t frameLength = 0;
 };
 
 void ResetChecker(FrameChecker &checker);
 
 // Examines the received bytes in order; true when a complete valid frame was recognised
-// within them. Writes its findings into the trace log.
+// within them; it then lies at checker.frameStart and is checker.frameLength bytes long.
+// Writes its findings into the trace log. LEN 1 cannot describe a data part (STX, block
+// control and ETX take three bytes), so a frame announcing it is discarded.
 bool CheckReplyFrame(FrameChecker &checker, TraceLog &log, const uint8_t *bytes, size_t length);

@@ -3,6 +3,7 @@
 #include "comm/texts.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -15,6 +16,12 @@
 
 using namespace commtext;
 using Clock = std::chrono::steady_clock;
+
+bool IsNumericAddress(const std::string &text)
+{
+    in6_addr buf{};
+    return ::inet_pton(AF_INET, text.c_str(), &buf) == 1 || ::inet_pton(AF_INET6, text.c_str(), &buf) == 1;
+}
 
 // ---------------------------------------------------------------------------------------
 // CTimeOutSock
@@ -152,14 +159,6 @@ void CTimeOutSock::Close()
 // ---------------------------------------------------------------------------------------
 // CSocketBase
 
-namespace {
-
-long long wholeSeconds()
-{
-    return std::chrono::duration_cast<std::chrono::seconds>(Clock::now().time_since_epoch()).count();
-}
-
-} // namespace
 
 CSocketBase::CSocketBase() = default;
 
@@ -177,7 +176,9 @@ bool CSocketBase::OpenConnection()
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
+    // Numeric addresses only: a name lookup could wait on the network for longer than the
+    // connect limit allows, outside any limit of ours.
+    hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
     addrinfo *found = nullptr;
     const std::string service = std::to_string(m_port);
     if (::getaddrinfo(m_host.c_str(), service.c_str(), &hints, &found) != 0 || !found)
@@ -234,6 +235,59 @@ void CSocketBase::dropStaleBytes()
         m_trace.Trace(kTrStaleDropped, dropped);
 }
 
+namespace {
+
+// The moment the whole reply must be in: the calendar second at the end of the send plus
+// the limit, passed once the calendar time is later than that second (so 5 to 6 s after
+// the send). It is taken over to the monotonic clock so that every wait can be cut to it.
+Clock::time_point replyDeadline(int limitSeconds)
+{
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    const auto intoSecond = sinceEpoch - std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+    return Clock::now() + std::chrono::seconds(limitSeconds + 1) -
+           std::chrono::duration_cast<Clock::duration>(intoSecond);
+}
+
+} // namespace
+
+bool CSocketBase::findReplyFrame(uint8_t *collected, size_t &have, uint8_t *reply, bool &found)
+{
+    found = false;
+    // Every SOH is a possible start of the reply. The first one whose bytes so far are
+    // still a frame in the making decides: complete, it is the reply; incomplete, more
+    // bytes are awaited. A start that turned out invalid is dropped, and the scan goes on
+    // with the byte after that SOH, so a false start cannot swallow the real frame.
+    size_t start = 0;
+    for (;;) {
+        const uint8_t *soh = static_cast<const uint8_t *>(std::memchr(collected + start, frame::SOH, have - start));
+        if (!soh) {
+            have = 0; // nothing there can begin a frame any more
+            return true;
+        }
+        start = size_t(soh - collected);
+        ResetChecker(m_checker);
+        const bool complete = CheckReplyFrame(m_checker, m_trace, collected + start, have - start);
+        if (m_checker.frameStart == 0 && m_checker.state != 0) {
+            if (complete) {
+                if (m_checker.frameLength > frame::BufferSize)
+                    return false;
+                std::memcpy(reply, collected + start, m_checker.frameLength);
+                found = true;
+                return true;
+            }
+            // Keep the frame in the making at the front of the collection.
+            std::memmove(collected, collected + start, have - start);
+            have -= start;
+            return true;
+        }
+        ++start; // this start is invalid
+        if (start >= have) {
+            have = 0;
+            return true;
+        }
+    }
+}
+
 bool CSocketBase::Exchange(const uint8_t *request, size_t length, uint8_t *reply)
 {
     if (!m_sock)
@@ -246,44 +300,39 @@ bool CSocketBase::Exchange(const uint8_t *request, size_t length, uint8_t *reply
         m_trace.Trace(kTrSendFailed);
         return false;
     }
-    const long long deadline = wholeSeconds() + ReplyDeadlineSeconds;
+    const Clock::time_point deadline = replyDeadline(ReplyDeadlineSeconds);
 
+    // Bytes are collected until a valid frame stands among them. Each wait lasts at most
+    // 1 s and never past the deadline of the whole reply. A peer that closes the
+    // connection ends the exchange at once. Bytes before the frame's SOH and after its
+    // check byte are dropped.
     uint8_t collected[CollectSize];
     size_t have = 0;
-    // Collects until at least `want` bytes are in. Each wait lasts at most 1 s; the whole
-    // reply must be complete by the deadline. A peer that closes the connection ends the
-    // exchange at once.
-    auto collect = [&](size_t want) {
-        while (have < want) {
-            if (wholeSeconds() > deadline) {
-                m_trace.Trace(kTrNoReply, int(have));
-                return false;
-            }
-            const int r = m_sock->Receive(collected + have, std::min(ReadPiece, CollectSize - have),
-                                          ReceiveWaitSeconds * 1000);
-            if (r == CTimeOutSock::TimedOut) {
-                m_trace.Trace(kTrNoReply, int(have));
-                return false;
-            }
-            if (r < 0) {
-                m_trace.Trace(kTrReceiveFailed);
-                return false;
-            }
-            if (r == 0) {
-                m_trace.Trace(kTrPeerClosed, int(have));
-                return false;
-            }
-            have += size_t(r);
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            m_trace.Trace(kTrNoReply, int(have));
+            return false;
         }
-        return true;
-    };
-
-    if (!collect(6))
-        return false;
-    const size_t frameLength = size_t(collected[frame::OfsLen]) + 6;
-    if (!collect(frameLength))
-        return false;
-    // Bytes beyond the frame are dropped.
-    std::memcpy(reply, collected, frameLength);
-    return CheckReplyFrame(m_checker, m_trace, reply, frameLength);
+        const int waitMs = int(std::min<long long>(left, ReceiveWaitSeconds * 1000));
+        const int r = m_sock->Receive(collected + have, std::min(ReadPiece, CollectSize - have), waitMs);
+        if (r == CTimeOutSock::TimedOut) {
+            m_trace.Trace(kTrNoReply, int(have));
+            return false;
+        }
+        if (r < 0) {
+            m_trace.Trace(kTrReceiveFailed);
+            return false;
+        }
+        if (r == 0) {
+            m_trace.Trace(kTrPeerClosed, int(have));
+            return false;
+        }
+        have += size_t(r);
+        bool found = false;
+        if (!findReplyFrame(collected, have, reply, found))
+            return false;
+        if (found)
+            return true; // every wait ended by the deadline, so the frame was in time
+    }
 }

@@ -4,7 +4,8 @@
 // Time limits: the connect, and any later send that has to wait, are abandoned once more
 // than 10 s have passed since the connection was opened (monotonic clock). After a send,
 // every wait for reply bytes lasts at most 1 s, and the whole reply must be in before the
-// whole-second time passes the second of the send plus 5 (so between 5 and 6 s).
+// whole-second time passes the second of the send plus 5 (so between 5 and 6 s); a wait is
+// cut short where it would reach past that moment.
 #include "comm/frame.h"
 
 #include <chrono>
@@ -13,6 +14,10 @@
 #include <string>
 
 struct sockaddr;
+
+// True for an IPv4 address in dotted-decimal form or an IPv6 address in numeric form, the
+// only kinds of device address the connection takes.
+bool IsNumericAddress(const std::string &text);
 
 // Limit on the connect and on a send that has to wait, counted from the opening.
 inline constexpr uint32_t kConnectSendLimitMs = 10000;
@@ -73,7 +78,7 @@ public:
     CSocketBase &operator=(const CSocketBase &) = delete;
 
     // Where OpenConnection connects to; 127.0.0.1 and 9004 unless set otherwise. The host
-    // is an address in numeric form or a name the resolver knows.
+    // is an IPv4 or IPv6 address in numeric form; a name is not looked up.
     void SetAddress(const std::string &host, uint16_t port);
     const std::string &host() const { return m_host; }
     uint16_t port() const { return m_port; }
@@ -83,7 +88,8 @@ public:
     bool IsConnected() const { return m_sock != nullptr; }
 
     // Sends one request frame and collects one reply frame into reply (frame::BufferSize
-    // bytes); true when a valid frame now starts the reply buffer.
+    // bytes); true when a valid frame now starts the reply buffer. The frame is taken from
+    // wherever its SOH stands among the bytes received.
     bool Exchange(const uint8_t *request, size_t length, uint8_t *reply);
 
     TraceLog &Log() { return m_trace; }
@@ -96,6 +102,10 @@ public:
 
 private:
     void dropStaleBytes();
+    // Looks for the reply frame among the `have` collected bytes; sets found and copies
+    // the frame into reply when one is complete. Drops bytes that can no longer belong to
+    // a frame, so the collection never holds more than one frame and one read.
+    bool findReplyFrame(uint8_t *collected, size_t &have, uint8_t *reply, bool &found);
 
     FrameChecker m_checker;
     TraceLog m_trace;

@@ -52,17 +52,33 @@ void COrvathVender::showMessage(const char *cp932, VenderMessageIcon icon)
 
 bool COrvathVender::OpenSession(int connectionMode)
 {
+    m_sessionOpen = false;
+    m_connectionSuspect = false;
     if (!m_socket.OpenConnection())
         return false;
     m_connectionMode = connectionMode;
     m_sta = 0;
+    m_sessionOpen = true;
     return true;
 }
 
 bool COrvathVender::CloseSession()
 {
+    m_sessionOpen = false;
+    m_connectionSuspect = false;
     m_socket.CloseConnection();
     return false;
+}
+
+void COrvathVender::renewSuspectConnection()
+{
+    // After a failed exchange the vendor may still answer it. On a new connection no such
+    // late reply can be taken for the answer to a later request.
+    if (!m_connectionSuspect || !m_sessionOpen)
+        return;
+    m_connectionSuspect = false;
+    m_socket.CloseConnection();
+    m_socket.OpenConnection(); // when this fails, the exchanges of this attempt fail
 }
 
 // ---------------------------------------------------------------------------------------
@@ -84,7 +100,20 @@ bool COrvathVender::exchangeCurrent()
     m_requestLength = built.length;
     m_blockCount = built.count;
     m_blockFlags = built.flags;
-    return m_socket.Exchange(m_request, m_requestLength, m_reply);
+    bool ok = m_socket.Exchange(m_request, m_requestLength, m_reply);
+    // Only the vendor answers with TYPE 0x90, and it answers the command it was asked. A
+    // frame of the PC's own type is an echo of a request, and another command's frame is
+    // an answer to something else: neither is the reply.
+    if (ok && m_reply[frame::OfsType] != frame::TypeReply) {
+        m_socket.Log().Trace(kTrBadType, int(frame::OfsType));
+        ok = false;
+    } else if (ok && m_reply[frame::OfsCmd] != m_cmd) {
+        m_socket.Log().Trace(kTrBadCmd, int(frame::OfsCmd));
+        ok = false;
+    }
+    if (!ok)
+        m_connectionSuspect = true;
+    return ok;
 }
 
 void COrvathVender::takeReply()
@@ -92,6 +121,10 @@ void COrvathVender::takeReply()
     if (m_reply[frame::OfsType] != frame::TypeReply)
         return; // a reply of request TYPE changes nothing
     const size_t len = m_reply[frame::OfsLen];
+    // The block flags of every reply count, also of one without data: an acknowledgement
+    // says that nothing more follows.
+    m_lastReplyFlags = len >= 3 ? uint8_t(m_reply[frame::OfsBlockControl] & 0xF0) : uint8_t(0);
+    m_lastReplyData = len > 3 ? len - 3 : 0;
     if (len > 3) {
         const size_t n = len - 3;
         if (m_replyCount + n > ReplyDataCapacity) {
@@ -102,7 +135,6 @@ void COrvathVender::takeReply()
         }
         std::memcpy(m_replyData.get() + m_replyCount, m_reply + frame::OfsData, n);
         m_replyCount += n;
-        m_lastReplyFlags = m_reply[frame::OfsBlockControl] & 0xF0;
     }
     m_lastReplyStatus = m_reply[frame::OfsSta] & 0x0F;
 }
@@ -133,6 +165,7 @@ bool COrvathVender::sendPacket(uint8_t command, uint16_t length, const uint8_t *
         // and keep asking for ever when the vendor merely acknowledges.
         m_lastReplyFlags = 0;
         m_lastReplyStatus = 0;
+        renewSuspectConnection();
 
         m_cmd = command;
         m_offset = 0;
@@ -149,6 +182,12 @@ bool COrvathVender::sendPacket(uint8_t command, uint16_t length, const uint8_t *
             if (m_lastReplyStatus != 0) {
                 log.Trace(kTrReplyStatus, unsigned(m_reply[frame::OfsSta]));
                 return false;
+            }
+            if ((m_lastReplyFlags & frame::FlagMore) && m_blockCount == 0 && m_lastReplyData == 0) {
+                // Asked for more, the vendor said "more follows" again without sending
+                // any: going on could last for ever, so this attempt has failed.
+                m_connectionSuspect = true;
+                break;
             }
             if ((m_lastReplyFlags & frame::FlagMore) || (m_blockFlags & frame::FlagMore)) {
                 log.Trace(kTrContinue, int(m_offset));
@@ -167,7 +206,8 @@ bool COrvathVender::sendPacket(uint8_t command, uint16_t length, const uint8_t *
 
 bool COrvathVender::ReadClock(DeviceDateTime &out)
 {
-    if (!sendPacket(vendercmd::ReadClock, 0, nullptr))
+    // A reply shorter than the six values is no clock reading.
+    if (!sendPacket(vendercmd::ReadClock, 0, nullptr) || m_replyCount < 6)
         return false;
     const uint8_t *d = m_replyData.get();
     out = DeviceDateTime{};
@@ -189,7 +229,7 @@ bool COrvathVender::SetClock(const DeviceDateTime &in)
 
 bool COrvathVender::ReadDeviceNumber(char *out)
 {
-    if (!sendPacket(vendercmd::ReadDeviceNumber, 0, nullptr))
+    if (!sendPacket(vendercmd::ReadDeviceNumber, 0, nullptr) || m_replyCount < kDeviceNumberLength)
         return false;
     std::memcpy(out, m_replyData.get(), kDeviceNumberLength);
     out[kDeviceNumberLength] = '\0';
@@ -219,7 +259,8 @@ bool COrvathVender::SendLogo(int printerType, const std::string &path)
         return false;
     std::memset(m_transfer.get(), 0, TransferBufferSize);
 
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening never waits (a FIFO would), and only a regular file is read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st{};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         if (fd >= 0)

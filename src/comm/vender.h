@@ -67,6 +67,7 @@ public:
     bool CloseSession();
     bool IsConnected() const { return m_socket.IsConnected(); }
 
+    // The reads fail when the reply carries fewer data bytes than the value needs.
     bool ReadClock(DeviceDateTime &out);
     bool SetClock(const DeviceDateTime &in);
     // out receives the six characters and a terminating NUL (7 bytes).
@@ -92,6 +93,7 @@ public:
 
 private:
     bool exchangeCurrent();
+    void renewSuspectConnection();
     void takeReply();
     void showMessage(const char *cp932, VenderMessageIcon icon);
 
@@ -102,6 +104,9 @@ private:
     uint8_t m_blockFlags = 0;
     uint8_t m_lastReplyFlags = 0;  // of the latest vendor reply with data in this attempt
     uint8_t m_lastReplyStatus = 0; // of the latest vendor reply in this attempt
+    size_t m_lastReplyData = 0;    // data bytes of the latest vendor reply
+    bool m_sessionOpen = false;       // between a successful OpenSession and CloseSession
+    bool m_connectionSuspect = false; // an exchange failed: a late reply may still come
     size_t m_blockCount = 0;
     uint8_t m_sequence = 0;
     size_t m_requestLength = 0;

@@ -204,7 +204,8 @@ TEST(CommandLine, HostAndPort)
     const Case cases[] = {
         {{"quorvel"}, R::Run, "127.0.0.1", 9004},
         {{"quorvel", "--host", "::1", "--port", "19004"}, R::Run, "::1", 19004},
-        {{"quorvel", "--port=1", "--host=localhost"}, R::Run, "localhost", 1},
+        {{"quorvel", "--port=1", "--host=127.0.0.2"}, R::Run, "127.0.0.2", 1},
+        {{"quorvel", "--host", "localhost"}, R::Error, "127.0.0.1", 9004}, // names are not looked up
         {{"quorvel", "--port", "0"}, R::Error, "127.0.0.1", 9004},
         {{"quorvel", "--port", "65536"}, R::Error, "127.0.0.1", 9004},
         {{"quorvel", "--port", "9x"}, R::Error, "127.0.0.1", 9004},

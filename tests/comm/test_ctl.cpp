@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace testutil;
@@ -76,6 +77,7 @@ TEST_F(Ctl, UsageErrorsSendNothing)
         "clock set",                  "clock get now",              "clock",
         "number set",                 "number set ABCDEFG",         "number set \xEF\xBD\xB1",
         "logo send",                  "logo",                       "frobnicate",
+        "--host localhost clock get", // names are not looked up
     };
     for (const char *c : cases) {
         const CtlRun r = ctl(c);
@@ -137,9 +139,16 @@ TEST_F(Ctl, FailuresAndTrace)
     EXPECT_EQ(first, "0000:>>PACKET COMMAND START --------"); // the trace, oldest line first
     EXPECT_NE(r.err.find("<<パケット確定\n"), std::string::npos);
 
-    r = ctl("logo send " + (dir / "missing.imp").string());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "ロゴデータファイルが読み込めません\n送信失敗しました \n環境を確認してください。\n");
+    // A file that is missing or is no regular file: refused before anything is sent.
+    ASSERT_EQ(::mkfifo((dir / "fifo.imp").c_str(), 0600), 0);
+    const int before = sim->exchanges();
+    for (const std::string &file : {(dir / "missing.imp").string(), (dir / "fifo.imp").string(),
+                                   std::string("/dev/zero"), dir.string()}) {
+        r = ctl("logo send " + file);
+        EXPECT_EQ(r.status, 1) << file;
+        EXPECT_EQ(r.err, "ロゴデータファイルが読み込めません\n送信失敗しました \n環境を確認してください。\n") << file;
+    }
+    EXPECT_EQ(sim->exchanges(), before);
 }
 
 TEST_F(Ctl, HelpNamesEveryCommand)

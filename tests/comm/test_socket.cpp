@@ -142,19 +142,67 @@ TEST(Connection, NoAnswerFailsAfterOneSecond)
     EXPECT_LT(s, 3.0);
 }
 
-TEST(Connection, ReplyFinishingAfterTheWholeReplyLimitFails)
+TEST(Connection, WholeReplyLimit)
 {
-    // 15 bytes, one at a time, 500 ms apart: every gap is under 1 s, but the last byte
-    // would come 7 s after the send.
+    // The 15-byte clock reply in single bytes 930 ms apart: every gap is under the 1 s
+    // limit of a wait, so only the limit of the whole reply (5 to 6 s after the send) can
+    // decide. Five pieces end after 4.7 s and are in time; seven end after 6.5 s and are
+    // rejected by 6 s, however late the wait that runs past the limit began.
+    struct Case {
+        size_t pieces;
+        bool accepted;
+        double lastByteS;
+    } cases[] = {{5, true, 4.65}, {7, false, 6.51}};
+    for (const Case &c : cases) {
+        vendorsim::Faults f;
+        f.pieces.assign(c.pieces, 1);
+        f.pieceGapMs = 930;
+        SimConnection conn(f);
+        const auto t0 = Clock::now();
+        EXPECT_EQ(conn.exchange(kReadClock), c.accepted) << c.pieces << " pieces";
+        const double s = secondsSince(t0);
+        if (c.accepted) {
+            EXPECT_GE(s, c.lastByteS - 0.1);
+        } else {
+            EXPECT_GE(s, 4.9);
+            EXPECT_LE(s, 6.1) << "a wait ran past the whole-reply limit";
+        }
+    }
+}
+
+TEST(Connection, ReplyIsTakenFromItsSoh)
+{
+    // Junk before the frame, a false start (SOH then no TYPE) and a false start whose
+    // LEN would swallow the real frame: the frame is found where its SOH is.
     vendorsim::Faults f;
-    f.pieces.assign(15, 1);
-    f.pieceGapMs = 500;
+    f.junkBefore = 8;
     SimConnection c(f);
-    const auto t0 = Clock::now();
-    EXPECT_FALSE(c.exchange(kReadClock));
-    const double s = secondsSince(t0);
-    EXPECT_GE(s, 4.9);
-    EXPECT_LT(s, 6.9);
+    Bytes reply;
+    ASSERT_TRUE(c.exchange(kReadClock, &reply));
+    EXPECT_EQ(reply[0], frame::SOH);
+    EXPECT_EQ(reply[frame::OfsType], frame::TypeReply);
+    EXPECT_EQ(reply[frame::OfsLen], 9);
+
+    Listener l;
+    CSocketBase sock;
+    sock.SetAddress("127.0.0.1", l.port);
+    ASSERT_TRUE(sock.OpenConnection());
+    const int peer = ::accept(l.fd, nullptr, nullptr);
+    const Bytes real = withBcc(hex("01 90 03 00 09 02 50 41 42 43 20 20 20 03"));
+    Bytes stream = hex("01 90 03 00 40 02"); // announces 64 bytes from STX on
+    stream.insert(stream.end(), real.begin(), real.end());
+    stream.resize(stream.size() + 60, 0x00); // enough for the false start to fail at its ETX
+    std::thread answer([&] { // answers once the request is in
+        uint8_t req[64];
+        if (::recv(peer, req, sizeof req, 0) > 0)
+            ::send(peer, stream.data(), stream.size(), MSG_NOSIGNAL);
+    });
+    uint8_t buf[frame::BufferSize] = {};
+    EXPECT_TRUE(sock.Exchange(hex("01 01 03 00 00 03").data(), 6, buf));
+    answer.join();
+    EXPECT_EQ(Bytes(buf, buf + real.size()), real);
+    sock.CloseConnection();
+    ::close(peer);
 }
 
 TEST(Connection, PeerClosingMidReplyFailsAtOnce)

@@ -12,6 +12,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <atomic>
+#include <ctime>
+#include <netinet/in.h>
+#include <poll.h>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
 
 using namespace testutil;
 namespace fs = std::filesystem;
@@ -298,13 +305,14 @@ TEST_F(Vendor, LogoGoesOutIn25BlocksAndArrivesWhole)
 TEST_F(Vendor, LogoFileSizes)
 {
     start();
-    // An empty file: one block holding the single leading zero byte.
-    vender.SendLogo(1, writeFile("empty.imp", {}));
+    // An empty file: one block holding the single leading zero byte. The vendor refuses
+    // a logo that is no work file.
+    EXPECT_FALSE(vender.SendLogo(1, writeFile("empty.imp", {})));
     ASSERT_EQ(sim->requests().size(), 1u);
     EXPECT_EQ(request(0), withBcc(hex("01 01 15 00 04 02 50 00 03")));
 
     // 7997 bytes: 7998 bytes of command data in 32 blocks, the last of 186.
-    vender.SendLogo(1, writeFile("big.imp", Bytes(7997, 0x11)));
+    EXPECT_FALSE(vender.SendLogo(1, writeFile("big.imp", Bytes(7997, 0x11))));
     const auto req = sim->requests();
     ASSERT_EQ(req.size(), 33u);
     EXPECT_EQ(req[1][6], 0x30);
@@ -330,6 +338,15 @@ TEST_F(Vendor, LogoFileMissingOrPrinterTypeUnknown)
     EXPECT_FALSE(vender.SendLogo(2, writeFile("shoplogo.imp", workFile())));
     EXPECT_EQ(messages.size(), 1u); // no message for this one
     EXPECT_EQ(sim->exchanges(), 0);
+
+    // Not a regular file: refused at once, never waited on or read without end.
+    const std::string fifo = tempDir() + "/fifo.imp";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string &path : {fifo, tempDir(), std::string("/dev/zero")}) {
+        EXPECT_FALSE(vender.SendLogo(1, path)) << path;
+        EXPECT_EQ(messages.back(), "ロゴデータファイルが読み込めません") << path;
+    }
+    EXPECT_EQ(sim->exchanges(), 0);
 }
 
 TEST_F(Vendor, LogoRestartsFromTheFirstBlockAfterAFailedExchange)
@@ -344,4 +361,160 @@ TEST_F(Vendor, LogoRestartsFromTheFirstBlockAfterAFailedExchange)
     EXPECT_EQ(req[5], req[0]); // block 1 again, sequence 0
     EXPECT_EQ(req[5][6], 0x30);
     EXPECT_EQ(sim->receivedLogo(), file);
+}
+
+// ---------------------------------------------------------------------------------------
+// Replies that are not what they seem
+
+namespace {
+
+// The vendor's clock as the simulator keeps it, to compare a reading with.
+std::time_t asTime(const DeviceDateTime &t)
+{
+    std::tm tm{};
+    tm.tm_year = 100 + t.year;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+} // namespace
+
+TEST_F(Vendor, LateReplyNeverAnswersALaterRequest)
+{
+    // The clock comes in blocks of two bytes; the second block is 100 ms too late, so the
+    // attempt is given up just before it arrives, right after the next attempt's request
+    // went out. Then a clock read that fails whole, followed at once by a number read.
+    struct Case {
+        const char *what;
+        size_t split;
+        std::set<int> delayOn;
+    } cases[] = {
+        {"late follow-up block", 2, {2}},
+        {"late single reply", 0, {1}},
+    };
+    for (const Case &c : cases) {
+        vendorsim::Faults f;
+        f.splitReply = c.split;
+        f.delayMs = 1100;
+        f.delayOn = c.delayOn;
+        start(f);
+        sim->setClockOffset(-400LL * 24 * 3600); // a date whose day and hour differ from year and month
+        DeviceDateTime t{};
+        ASSERT_TRUE(vender.ReadClock(t)) << c.what;
+        const std::time_t expected = std::time(nullptr) - 400LL * 24 * 3600;
+        EXPECT_LE(std::abs(double(asTime(t) - expected)), 3.0)
+            << c.what << ": read " << int(t.year) << "/" << int(t.month) << "/" << int(t.day) << " "
+            << int(t.hour) << ":" << int(t.minute);
+        vender.CloseSession();
+    }
+
+    vendorsim::Faults f;
+    f.delayMs = 1050;
+    f.delayOn = {1, 2, 3};
+    start(f);
+    DeviceDateTime t{};
+    EXPECT_FALSE(vender.ReadClock(t));
+    char number[kDeviceNumberLength + 1] = "xxxxxx";
+    ASSERT_TRUE(vender.ReadDeviceNumber(number));
+    EXPECT_STREQ(number, "      ");
+}
+
+TEST_F(Vendor, ForeignShortOrEndlessRepliesAreFailures)
+{
+    // Each of these must end in a failure, soon, never in a success.
+    struct Case {
+        const char *what;
+        vendorsim::Faults faults;
+    };
+    std::vector<Case> cases;
+    auto add = [&](const char *what, auto change) {
+        vendorsim::Faults f;
+        change(f);
+        cases.push_back({what, f});
+    };
+    const std::set<int> all = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    add("request echoed", [&](vendorsim::Faults &f) { f.echo = all; });
+    add("another command's reply", [&](vendorsim::Faults &f) { f.badCmd = all; });
+    add("reply shorter than the value", [](vendorsim::Faults &f) { f.truncateReply = 5; });
+    add("acknowledgement where data were due", [&](vendorsim::Faults &f) { f.ackOnly = all; });
+    add("acknowledgement after 'more follows'", [](vendorsim::Faults &f) {
+        f.splitReply = 2;
+        f.ackOnly = {2, 4};
+    });
+    for (const Case &c : cases) {
+        start(c.faults);
+        const auto t0 = std::chrono::steady_clock::now();
+        DeviceDateTime t{};
+        EXPECT_FALSE(vender.ReadClock(t)) << c.what;
+        char number[kDeviceNumberLength + 1] = {};
+        EXPECT_FALSE(vender.ReadDeviceNumber(number)) << c.what;
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(8)) << c.what;
+        EXPECT_LE(sim->exchanges(), 10) << c.what;
+        vender.CloseSession();
+    }
+
+    // An echoing peer does not accept a logo.
+    vendorsim::Faults echo;
+    echo.echo = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    start(echo);
+    EXPECT_FALSE(vender.SendLogo(1, writeFile("shoplogo.imp", workFile())));
+    EXPECT_EQ(sim->logosReceived(), 0);
+}
+
+TEST_F(Vendor, MoreFollowsWithoutDataEndsTheAttempt)
+{
+    // A peer that answers every request with "more follows" and no data would be asked
+    // for more for ever.
+    const int lfd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(lfd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(lfd, 8), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(lfd, reinterpret_cast<sockaddr *>(&a), &len);
+    std::atomic<int> requests{0};
+    std::atomic<bool> done{false};
+    std::thread peer([&] {
+        const Bytes more = withBcc(hex("01 90 01 00 03 02 20 03"));
+        while (!done) {
+            pollfd p{lfd, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            const int fd = ::accept(lfd, nullptr, nullptr);
+            uint8_t buf[512];
+            ssize_t r;
+            while (!done && (r = ::recv(fd, buf, sizeof buf, 0)) > 0) {
+                ++requests;
+                ::send(fd, more.data(), more.size(), MSG_NOSIGNAL);
+            }
+            ::close(fd);
+        }
+    });
+    vender.SetAddress("127.0.0.1", ntohs(a.sin_port));
+    ASSERT_TRUE(vender.OpenSession(1));
+    DeviceDateTime t{};
+    EXPECT_FALSE(vender.ReadClock(t));
+    vender.CloseSession();
+    done = true;
+    peer.join();
+    ::close(lfd);
+    EXPECT_LE(requests.load(), 3);
+}
+
+TEST_F(Vendor, ReplyAfterJunkIsReadFromItsSoh)
+{
+    vendorsim::Faults f;
+    f.junkBefore = 7;
+    start(f);
+    ASSERT_TRUE(vender.SetDeviceNumber("AB12"));
+    char number[kDeviceNumberLength + 1] = {};
+    ASSERT_TRUE(vender.ReadDeviceNumber(number));
+    EXPECT_STREQ(number, "AB12  ");
+    EXPECT_EQ(sim->exchanges(), 2);
 }

@@ -2,6 +2,7 @@
 // before the connection is opened, so a usage error sends nothing.
 #include "ctl.h"
 
+#include "comm/texts.h"
 #include "comm/vender.h"
 #include "platform/codepage.h"
 
@@ -10,6 +11,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <sys/stat.h>
 
 namespace ctl {
 
@@ -64,7 +66,7 @@ bool parseDateTime(const std::string &date, const std::string &time, DeviceDateT
 {
     if (date.size() != 10 || date[4] != '-' || date[7] != '-')
         return false;
-    int y, mo, d, h, mi, s = 0;
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     if (!parseInt(date.substr(0, 4), 2000, 2099, y) || !parseInt(date.substr(5, 2), 1, 12, mo))
         return false;
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -202,6 +204,13 @@ int logoSendCommand(const Options &opt, const std::vector<std::string> &args)
     if (args.size() != 3)
         return usage("logo send needs the work image FILE");
     const std::string &file = args[2];
+    // Checked before the connection is opened: only a regular file can be a work file
+    // (a FIFO or a device would block the transfer or never end).
+    struct stat st{};
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fprintf(stderr, "%s\n%s\n", utf8(commtext::kMsgLogoFileUnreadable).c_str(), kMsgLogoFailed);
+        return kFailure;
+    }
     return withVendor(opt, [&](COrvathVender &v) {
         if (!v.SendLogo(1, file)) {
             std::fprintf(stderr, "%s\n", kMsgLogoFailed);

@@ -1,6 +1,8 @@
 // quorvelctl [--host ADDR] [--port N] [--trace] COMMAND ...
 #include "ctl.h"
 
+#include "comm/socket.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +17,8 @@ void printUsage(FILE *to)
                  "usage: quorvelctl [--host ADDR] [--port N] [--trace] COMMAND ...\n"
                  "\n"
                  "options:\n"
-                 "  --host ADDR   vendor address (default 127.0.0.1)\n"
+                 "  --host ADDR   vendor address in numeric form, IPv4 or IPv6 (default\n"
+                 "                127.0.0.1); names are not looked up\n"
                  "  --port N      vendor TCP port (default 9004)\n"
                  "  --trace       print the communication trace, oldest line first, on\n"
                  "                standard error after the command\n"
@@ -59,6 +62,10 @@ int main(int argc, char **argv)
             }
             const char *v = argv[++i];
             if (a[2] == 'h') {
+                if (!IsNumericAddress(v)) {
+                    std::fprintf(stderr, "quorvelctl: --host takes a numeric IPv4 or IPv6 address: %s\n", v);
+                    return ctl::kUsage;
+                }
                 opt.host = v;
             } else if (!parsePort(v, opt.port)) {
                 std::fprintf(stderr, "quorvelctl: invalid port: %s\n", v);

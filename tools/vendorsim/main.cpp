@@ -38,6 +38,13 @@ const char kUsage[] =
     "  --trailing N           add N junk bytes after every reply\n"
     "  --pad-reply N          add N zero bytes to the reply data of commands that return data\n"
     "  --truncate-reply N     cut such reply data to N bytes\n"
+    "  --ack-only LIST        answer with an acknowledgement without data (LEN 0), even\n"
+    "                         where data or more blocks were due\n"
+    "  --echo LIST            send the request frame back instead of a reply\n"
+    "  --bad-type LIST        reply with TYPE 0x91\n"
+    "  --bad-cmd LIST         reply with another command code (the frame is otherwise valid)\n"
+    "  --bad-sta LIST         reply with a status byte whose high nibble is set\n"
+    "  --junk-before N        send N junk bytes (with a false SOH) before every reply\n"
     "  --help                 this text\n";
 
 bool parseNumber(const std::string &text, long min, long max, long &out)
@@ -144,6 +151,19 @@ int main(int argc, char **argv)
             f.pieceGapMs = int(n);
         } else if (a == "--bad-bcc") {
             ok = parseList(v, f.badBcc);
+        } else if (a == "--ack-only") {
+            ok = parseList(v, f.ackOnly);
+        } else if (a == "--echo") {
+            ok = parseList(v, f.echo);
+        } else if (a == "--bad-type") {
+            ok = parseList(v, f.badType);
+        } else if (a == "--bad-cmd") {
+            ok = parseList(v, f.badCmd);
+        } else if (a == "--bad-sta") {
+            ok = parseList(v, f.badSta);
+        } else if (a == "--junk-before") {
+            ok = parseNumber(v, 1, 4096, n);
+            f.junkBefore = size_t(n);
         } else if (a == "--status") {
             ok = splitAt(v, value, f.statusOn) && parseNumber(value, 1, 15, n);
             f.status = uint8_t(n);

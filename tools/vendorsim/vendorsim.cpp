@@ -441,7 +441,45 @@ bool Simulator::Impl::handle(Session &s, int fd, std::vector<uint8_t> f)
     if (fl.status && applies(fl.statusOn, n))
         sta = fl.status & 0x0F;
 
+    if (fl.ackOnly.count(n)) {
+        block = Block{};
+        note += " [acknowledged without data]";
+    }
     std::vector<uint8_t> reply = replyFrame(cmd, sta, sequence, block);
+    // Field faults change one field and keep the check byte right, so that only that
+    // field is wrong.
+    auto refit = [&reply](size_t at, uint8_t value) {
+        reply[at] = value;
+        uint8_t x = 0;
+        for (size_t i = 0; i + 1 < reply.size(); ++i)
+            x ^= reply[i];
+        reply.back() = x;
+    };
+    if (fl.badType.count(n)) {
+        refit(frame::OfsType, 0x91);
+        note += " [wrong TYPE]";
+    }
+    if (fl.badCmd.count(n)) {
+        refit(frame::OfsCmd, uint8_t(cmd ^ 0x08));
+        note += " [wrong CMD]";
+    }
+    if (fl.badSta.count(n)) {
+        refit(frame::OfsSta, uint8_t(0x10 | sta));
+        note += " [wrong STA]";
+    }
+    if (fl.echo.count(n)) {
+        reply = f;
+        note += " [request echoed]";
+    }
+    if (fl.junkBefore) {
+        // Junk with a false start in it: an SOH followed by a byte that is no TYPE.
+        static const uint8_t pattern[] = {0x55, frame::SOH, 0xAA};
+        std::vector<uint8_t> junk(fl.junkBefore);
+        for (size_t i = 0; i < junk.size(); ++i)
+            junk[i] = pattern[i % sizeof pattern];
+        reply.insert(reply.begin(), junk.begin(), junk.end());
+        note += " [" + std::to_string(fl.junkBefore) + " junk bytes first]";
+    }
     if (logging) {
         line += " -> sta=" + std::to_string(sta) + " data=" + std::to_string(block.data.size());
         if (!block.data.empty())

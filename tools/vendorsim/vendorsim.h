@@ -37,6 +37,12 @@ struct Faults {
     size_t trailing = 0;          // bytes of junk after every reply, in the same write
     size_t padReply = 0;          // zero bytes added to the reply data of commands with data
     long truncateReply = -1;      // reply data of commands with data cut to this many bytes
+    std::set<int> ackOnly;        // these get an acknowledgement without data (LEN 0), whatever was due
+    std::set<int> echo;           // these get their own request frame back instead of a reply
+    std::set<int> badType;        // these replies carry TYPE 0x91 (an invalid frame)
+    std::set<int> badCmd;         // these replies carry another command code (a valid frame)
+    std::set<int> badSta;         // these replies carry a STA with its high nibble set (an invalid frame)
+    size_t junkBefore = 0;        // bytes of junk before every reply's SOH, in the same write
 };
 
 struct Options {
