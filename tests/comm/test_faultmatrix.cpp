@@ -82,30 +82,6 @@ const std::vector<Fault> &faults()
     return list;
 }
 
-Bytes workFile()
-{
-    Bytes f(6152, 0);
-    const Bytes head = hex("00 1D 2A 30 10");
-    std::copy(head.begin(), head.end(), f.begin());
-    f[6149] = 0x1D;
-    f[6150] = 0x2F;
-    for (size_t i = 5; i < 6149; i += 37)
-        f[i] = uint8_t(i * 7);
-    return f;
-}
-
-std::time_t asTime(const DeviceDateTime &t)
-{
-    std::tm tm{};
-    tm.tm_year = 100 + t.year;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
 
 // One vendor operation: runs it, and when it reports success, checks that the result is
 // the vendor's truth (a read) or that the vendor's state changed (a setting).
@@ -153,7 +129,7 @@ const std::vector<Operation> &operations()
              const int before = sim.logosReceived();
              if (!v.SendLogo(1, logo))
                  return "";
-             return sim.logosReceived() > before && sim.receivedLogo() == workFile() ? "ok" : "no logo arrived";
+             return sim.logosReceived() > before && sim.receivedLogo() == sampleWorkFile() ? "ok" : "no logo arrived";
          }},
         {"MFP get", true, 1,
          [](COrvathVender &v, vendorsim::Simulator &sim, const std::string &) -> std::string {
@@ -239,7 +215,7 @@ TEST(FaultMatrix, EveryOperationAgainstEveryMisbehaviour)
     const fs::path dir = fs::temp_directory_path() / ("quorvel-matrix-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const std::string logo = (dir / "shoplogo.imp").string();
-    const Bytes file = workFile();
+    const Bytes file = sampleWorkFile();
     std::ofstream(logo, std::ios::binary).write(reinterpret_cast<const char *>(file.data()), std::streamsize(file.size()));
 
     std::vector<std::future<Result>> running;

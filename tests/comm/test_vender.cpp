@@ -78,21 +78,6 @@ protected:
     fs::path dir;
 };
 
-// A work file: header, a picture with a few dots, print command.
-Bytes workFile()
-{
-    Bytes f(6152, 0);
-    const Bytes head = hex("00 1D 2A 30 10");
-    std::copy(head.begin(), head.end(), f.begin());
-    f[6149] = 0x1D;
-    f[6150] = 0x2F;
-    f[6151] = 0x00;
-    f[5] = 0x80;               // dot (0, 0)
-    f[5 + 16 * 383 + 15] = 0x01; // dot (383, 127)
-    for (int x = 100; x < 110; ++x)
-        f[5 + 16 * size_t(x) + 4] = 0xFF; // rows 32-39
-    return f;
-}
 
 } // namespace
 
@@ -270,7 +255,7 @@ TEST_F(Vendor, NoConnection)
 TEST_F(Vendor, LogoGoesOutIn25BlocksAndArrivesWhole)
 {
     start({}, true);
-    const Bytes file = workFile();
+    const Bytes file = sampleWorkFile();
     ASSERT_TRUE(vender.SendLogo(1, writeFile("shoplogo.imp", file)));
     EXPECT_TRUE(messages.empty());
 
@@ -335,7 +320,7 @@ TEST_F(Vendor, LogoFileMissingOrPrinterTypeUnknown)
     EXPECT_EQ(messages[0], "ロゴデータファイルが読み込めません");
     EXPECT_EQ(icons[0], VenderMessageIcon::Stop);
 
-    EXPECT_FALSE(vender.SendLogo(2, writeFile("shoplogo.imp", workFile())));
+    EXPECT_FALSE(vender.SendLogo(2, writeFile("shoplogo.imp", sampleWorkFile())));
     EXPECT_EQ(messages.size(), 1u); // no message for this one
     EXPECT_EQ(sim->exchanges(), 0);
 
@@ -354,7 +339,7 @@ TEST_F(Vendor, LogoRestartsFromTheFirstBlockAfterAFailedExchange)
     vendorsim::Faults f;
     f.noReply = {5};
     start(f);
-    const Bytes file = workFile();
+    const Bytes file = sampleWorkFile();
     ASSERT_TRUE(vender.SendLogo(1, writeFile("shoplogo.imp", file)));
     const auto req = sim->requests();
     ASSERT_EQ(req.size(), 30u);
@@ -366,23 +351,6 @@ TEST_F(Vendor, LogoRestartsFromTheFirstBlockAfterAFailedExchange)
 // ---------------------------------------------------------------------------------------
 // Replies that are not what they seem
 
-namespace {
-
-// The vendor's clock as the simulator keeps it, to compare a reading with.
-std::time_t asTime(const DeviceDateTime &t)
-{
-    std::tm tm{};
-    tm.tm_year = 100 + t.year;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
-
-} // namespace
 
 TEST_F(Vendor, LateReplyNeverAnswersALaterRequest)
 {
@@ -462,7 +430,7 @@ TEST_F(Vendor, ForeignShortOrEndlessRepliesAreFailures)
     vendorsim::Faults echo;
     echo.echo = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     start(echo);
-    EXPECT_FALSE(vender.SendLogo(1, writeFile("shoplogo.imp", workFile())));
+    EXPECT_FALSE(vender.SendLogo(1, writeFile("shoplogo.imp", sampleWorkFile())));
     EXPECT_EQ(sim->logosReceived(), 0);
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 // Small helpers shared by the protocol tests.
 #include "comm/frame.h"
+#include "comm/vender.h"
 #include "platform/codepage.h"
 #include "vendorsim/vendorsim.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -88,6 +91,36 @@ inline std::unique_ptr<vendorsim::Simulator> startSimulator(vendorsim::Faults fa
     o.outDir = std::move(outDir);
     auto sim = std::make_unique<vendorsim::Simulator>(o);
     return sim->start() ? std::move(sim) : nullptr;
+}
+
+// A work file: header, a picture with a few dots, print command.
+inline Bytes sampleWorkFile()
+{
+    Bytes f(6152, 0);
+    const Bytes head = hex("00 1D 2A 30 10");
+    std::copy(head.begin(), head.end(), f.begin());
+    f[6149] = 0x1D;
+    f[6150] = 0x2F;
+    f[6151] = 0x00;
+    f[5] = 0x80;               // dot (0, 0)
+    f[5 + 16 * 383 + 15] = 0x01; // dot (383, 127)
+    for (int x = 100; x < 110; ++x)
+        f[5 + 16 * size_t(x) + 4] = 0xFF; // rows 32-39
+    return f;
+}
+
+// A clock reading as calendar time, to compare with the simulator's clock.
+inline std::time_t asTime(const DeviceDateTime &t)
+{
+    std::tm tm{};
+    tm.tm_year = 100 + t.year;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
 }
 
 } // namespace testutil
