@@ -55,6 +55,21 @@ QString withCrLf(QString text)
     return text;
 }
 
+// Input methods and other programs on Linux give a few characters in their JIS form, which
+// CP932 holds under another code point: the wave dash, the double vertical line, the minus
+// sign, the em dash, and the cent, pound and not signs. Each is taken as its CP932 twin,
+// so "〜" typed with an input method is the same character (0x8160) as on Windows.
+QString withCp932Forms(QString text)
+{
+    static const std::pair<char16_t, char16_t> kTwins[] = {
+        {u'\u301C', u'\uFF5E'}, {u'\u2016', u'\u2225'}, {u'\u2212', u'\uFF0D'}, {u'\u2014', u'\u2015'},
+        {u'\u00A2', u'\uFFE0'}, {u'\u00A3', u'\uFFE1'}, {u'\u00AC', u'\uFFE2'},
+    };
+    for (const auto &[jis, cp932] : kTwins)
+        text.replace(QChar(jis), QChar(cp932));
+    return text;
+}
+
 // `text` as CP932, or nothing when some character has no CP932 form; `refused` then
 // receives the first such character.
 std::optional<std::string> strictCp932(const QString &text, QString &refused)
@@ -244,7 +259,7 @@ void CShopDlg::TakeEditedText(int id, int index)
     TextLayer &layer = m_layers[size_t(index)];
     const QString typed = edit->toPlainText();
     QString refused;
-    if (const std::optional<std::string> bytes = strictCp932(withCrLf(typed), refused)) {
+    if (const std::optional<std::string> bytes = strictCp932(withCp932Forms(withCrLf(typed)), refused)) {
         layer.text = *bytes;
         RenderLogo();
         return;

@@ -15,6 +15,7 @@
 #include "vendorsim/vendorsim.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QInputMethodEvent>
@@ -289,7 +290,8 @@ private slots:
         imeCommit(box, QString::fromUtf8("中"));
         imeCommit(box, QString::fromUtf8("央"));
         QTest::keyClick(box, Qt::Key_Return);
-        box->insertPlainText(QString::fromUtf8("本店①"));
+        QGuiApplication::clipboard()->setText(QString::fromUtf8("本店①"));
+        box->paste();
         QCOMPARE(dlg->Layers()[0].text, sj("中央\r\n本店①"));
         QCOMPARE(dlg->Layers()[0].text, std::string("\x92\x86\x89\x9B\r\n\x96\x7B\x93\x58\x87\x40"));
         QVERIFY(dlg->Canvas().grab().toImage() != before);
@@ -309,6 +311,16 @@ private slots:
         QCOMPARE(box->textCursor().position(), int(box->toPlainText().size()));
         QTest::keyClicks(box, QStringLiteral("A"));
         QCOMPARE(dlg->Layers()[0].text, sj("中央\r\n本店①A"));
+    }
+
+    // Characters that input methods on Linux give in their JIS form are the CP932
+    // characters a Windows input method gives.
+    void jisFormsOfInputMethodsBecomeTheirCp932Twins()
+    {
+        auto dlg = openDialog();
+        imeCommit(edit(*dlg, 0), QString::fromUtf8("1\u301C2\u2212\u2014\u2016\u00A2\u00A3\u00AC"));
+        QVERIFY(boxes().empty());
+        QCOMPARE(dlg->Layers()[0].text, std::string("1\x81\x60" "2\x81\x7C\x81\x5C\x81\x61\x81\x91\x81\x92\x81\xCA"));
     }
 
     // A background picture chosen and then removed by cancelling the file dialog; the
