@@ -38,6 +38,37 @@ QString pathOf(const platform::FileDialogResult &chosen)
     return QFile::decodeName(QByteArray::fromStdString(chosen.path));
 }
 
+const std::string &layoutFilter()
+{
+    static const std::string filter = cp932FromUtf8("店名ロゴファイル形式 (*.slp)|*.slp||");
+    return filter;
+}
+
+// Runs a file dialog; nothing when the operator cancels.
+std::optional<platform::FileDialogResult> chooseFile(bool save, const std::string &initialName,
+                                                     const char *extension, const std::string &filter)
+{
+    platform::FileDialogRequest request;
+    request.save = save;
+    request.initialName = initialName;
+    request.defaultExtension = extension;
+    request.filter = filter;
+    return platform::runFileDialog(request);
+}
+
+// The path of a file to write, chosen in a save dialog; a file that exists only when the
+// operator agrees to replace it.
+std::optional<QString> chooseFileToWrite(const char *initialName, const char *extension, const std::string &filter)
+{
+    const std::optional<platform::FileDialogResult> chosen = chooseFile(true, initialName, extension, filter);
+    if (!chosen)
+        return std::nullopt;
+    const QString path = pathOf(*chosen);
+    if (QFileInfo(path).exists() && !AskOverwrite())
+        return std::nullopt;
+    return path;
+}
+
 int32_t addClamped(int32_t a, int b)
 {
     const long long sum = static_cast<long long>(a) + b;
@@ -318,12 +349,9 @@ void CShopDlg::OnReceiptSize()
 
 void CShopDlg::OnChooseBackground()
 {
-    platform::FileDialogRequest request;
-    request.save = false;
-    request.initialName = m_backgroundLoaded ? itemText(IDC_BACKGROUND) : std::string("Shop.bmp");
-    request.defaultExtension = "bmp";
-    request.filter = cp932FromUtf8("イメージファイル (*.bmp)|*.bmp||");
-    const std::optional<platform::FileDialogResult> chosen = platform::runFileDialog(request);
+    const std::optional<platform::FileDialogResult> chosen =
+        chooseFile(false, m_backgroundLoaded ? itemText(IDC_BACKGROUND) : std::string("Shop.bmp"), "bmp",
+                   cp932FromUtf8("イメージファイル (*.bmp)|*.bmp||"));
     if (!chosen) {
         // Cancelling is how the operator removes a background picture.
         m_backgroundLoaded = false;
@@ -345,23 +373,14 @@ void CShopDlg::OnChooseBackground()
 
 void CShopDlg::SaveLayout()
 {
-    platform::FileDialogRequest request;
-    request.save = true;
-    request.initialName = "default.slp";
-    request.defaultExtension = "slp";
-    request.filter = cp932FromUtf8("店名ロゴファイル形式 (*.slp)|*.slp||");
-    const std::optional<platform::FileDialogResult> chosen = platform::runFileDialog(request);
-    if (!chosen)
+    const std::optional<QString> path = chooseFileToWrite("default.slp", "slp", layoutFilter());
+    if (!path)
         return;
-    const QString path = pathOf(*chosen);
-    if (QFileInfo(path).exists() && !AskOverwrite())
-        return;
-
     LogoLayout layout;
     layout.printerType = m_printerType;
     layout.backgroundName = m_backgroundName;
     layout.layers = m_layers;
-    const SaveLayoutOutcome outcome = SaveLayoutFile(path, layout);
+    const SaveLayoutOutcome outcome = SaveLayoutFile(*path, layout);
     if (outcome == SaveLayoutOutcome::Saved) {
         m_filePrinterType = m_printerType;
         m_fileLayers = m_layers;
@@ -371,12 +390,7 @@ void CShopDlg::SaveLayout()
 
 void CShopDlg::LoadLayout()
 {
-    platform::FileDialogRequest request;
-    request.save = false;
-    request.initialName = "default.slp";
-    request.defaultExtension = "slp";
-    request.filter = cp932FromUtf8("店名ロゴファイル形式 (*.slp)|*.slp||");
-    const std::optional<platform::FileDialogResult> chosen = platform::runFileDialog(request);
+    const std::optional<platform::FileDialogResult> chosen = chooseFile(false, "default.slp", "slp", layoutFilter());
     if (!chosen)
         return;
     const QString path = pathOf(*chosen);
@@ -425,18 +439,8 @@ bool CShopDlg::WriteWorkImage()
 
 void CShopDlg::ExportHeader()
 {
-    platform::FileDialogRequest request;
-    request.save = true;
-    request.initialName = "Shop.H";
-    request.defaultExtension = "h";
-    request.filter = "*.h";
-    const std::optional<platform::FileDialogResult> chosen = platform::runFileDialog(request);
-    if (!chosen)
-        return;
-    const QString path = pathOf(*chosen);
-    if (QFileInfo(path).exists() && !AskOverwrite())
-        return;
-    ShowLogoMessage(MessageFor(::ExportHeader(m_workFilePath, path)));
+    if (const std::optional<QString> path = chooseFileToWrite("Shop.H", "h", "*.h"))
+        ShowLogoMessage(MessageFor(::ExportHeader(m_workFilePath, *path)));
 }
 
 void CShopDlg::OnSendLogo()
