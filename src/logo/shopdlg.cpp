@@ -162,6 +162,12 @@ std::string CShopDlg::UnencodableMessage(const QString &character)
         QString::fromUtf8("Shift-JIS で表せない文字 (U+%1) は使えません。\n入力を取り消しました。").arg(hex));
 }
 
+std::string CShopDlg::UnencodableFileNameMessage()
+{
+    return cp932FromUtf8("ファイル名に Shift-JIS で表せない文字があるため、この画像は使えません。\n"
+                         "ファイル名を変えてから選んでください。");
+}
+
 bool CShopDlg::OnInitDialog()
 {
     platform::Dialog::OnInitDialog();
@@ -358,6 +364,12 @@ void CShopDlg::OnChooseBackground()
         setItemText(IDC_BACKGROUND, noBackgroundCaption());
         m_backgroundName.clear();
         SetPrinterType();
+        return;
+    }
+    // The picture's name goes into layout files as CP932; a name that CP932 cannot hold
+    // would be saved with "?" in it and the picture lost at the next load.
+    if (platform::fromCp932(chosen->fileNameText) != QFileInfo(pathOf(*chosen)).fileName()) {
+        platform::messageBox(UnencodableFileNameMessage(), MsgIcon::Exclamation);
         return;
     }
     QImage picture;

@@ -16,7 +16,8 @@
 // sent.
 //
 // Texts typed or pasted into the edit boxes are kept as CP932; a character that CP932
-// cannot hold is refused with a message and the box keeps its previous text.
+// cannot hold is refused with a message and the box keeps its previous text; so is a
+// background picture whose file name CP932 cannot hold (layout files keep the name).
 #include "clock/vendersession.h"
 #include "logo/canvasdlg.h"
 #include "logo/logolayout.h"
@@ -77,6 +78,8 @@ public:
 
     // The text that refuses a character CP932 cannot hold (`character` as typed).
     static std::string UnencodableMessage(const QString &character);
+    // The text that refuses a background picture whose file name CP932 cannot hold.
+    static std::string UnencodableFileNameMessage();
 
 protected:
     bool OnInitDialog() override;

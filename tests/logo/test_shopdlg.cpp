@@ -347,6 +347,17 @@ private slots:
         QCOMPARE(dlg->BackgroundName(), std::string("bg.bmp"));
         QVERIFY(IsDot(dlg->WorkImage().pixel(3, 4)));
 
+        // A name that a layout file could not keep is refused; the picture in use stays.
+        QVERIFY(writeBmp(path(QString::fromUtf8("café.bmp")), QSize(10, 10), {}));
+        m_files->answer(QFile::encodeName(path(QString::fromUtf8("café.bmp"))).toStdString());
+        click(*dlg, CShopDlg::IDC_BACKGROUND);
+        QCOMPARE(boxes().size(), size_t(1));
+        QCOMPARE(boxes()[0].text, CShopDlg::UnencodableFileNameMessage());
+        QCOMPARE(boxes()[0].icon, MsgIcon::Exclamation);
+        QCOMPARE(dlg->BackgroundName(), std::string("bg.bmp"));
+        QVERIFY(IsDot(dlg->WorkImage().pixel(3, 4)));
+        m_boxes->clear();
+
         m_files->answer(std::nullopt);
         click(*dlg, CShopDlg::IDC_BACKGROUND);
         QCOMPARE(u(dlg->itemText(CShopDlg::IDC_BACKGROUND)), QString::fromUtf8("( なし )"));
