@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QStringEncoder>
 #include <QTextCursor>
 
@@ -146,7 +145,6 @@ CShopDlg::CShopDlg(VenderSession session, bool shopLogo)
     setCommandTable(kCommands);
     m_sizeList = item<QComboBox>(IDC_SIZE);
     m_fontList = item<QComboBox>(IDC_FONT);
-    m_backgroundButton = item<QPushButton>(IDC_BACKGROUND);
 }
 
 CShopDlg::~CShopDlg()

@@ -29,8 +29,6 @@
 #include <string>
 
 class QComboBox;
-class QPlainTextEdit;
-class QPushButton;
 
 class CShopDlg : public platform::Dialog {
     Q_OBJECT
@@ -122,7 +120,6 @@ private:
     CCanvasDlg m_canvas;
     QComboBox *m_sizeList = nullptr;
     QComboBox *m_fontList = nullptr;
-    QPushButton *m_backgroundButton = nullptr;
     int m_layerRadio = -1;
     int m_sizeRadio = -1;
     QImage m_background;
