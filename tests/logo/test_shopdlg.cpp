@@ -339,6 +339,12 @@ private slots:
         QVERIFY(IsDot(dlg->WorkImage().pixel(3, 4)));
         QCOMPARE(dlg->WorkImage().pixel(200, 100), kLogoFillColour); // beyond the picture
 
+        // "384x128" keeps a chosen picture.
+        click(*dlg, CShopDlg::IDC_RECEIPT_SIZE);
+        QVERIFY(dlg->BackgroundLoaded());
+        QVERIFY(IsDot(dlg->WorkImage().pixel(3, 4)));
+        QCOMPARE(dlg->Canvas().size(), QSize(kLogoWidth, kLogoHeight));
+
         // A picture that cannot be loaded changes nothing.
         QVERIFY(writeFile(path("broken.bmp"), "BM not a picture"));
         m_files->answer(path("broken.bmp").toStdString());
@@ -466,6 +472,37 @@ private slots:
         m_files->answer(path("missing.slp").toStdString());
         click(*dlg, CShopDlg::IDC_LOAD);
         QVERIFY(boxes().size() == 1 && isBox(boxes()[0], "ファイルが開けません！", MsgIcon::Stop));
+    }
+
+    // A load reads over the file copy of the last save or load: what the file does not
+    // mention comes back as it was then, not as it is on screen. The printer type read
+    // changes nothing, and the next save writes 1.
+    void loadReadsOverTheFileCopy()
+    {
+        auto dlg = openDialog();
+        edit(*dlg, 0)->setPlainText(QStringLiteral("saved"));
+        dlg->MoveCurrentLayer(3, 4);
+        m_files->answer(path("saved.slp").toStdString());
+        click(*dlg, CShopDlg::IDC_SAVE);
+        const auto saved = dlg->Layers();
+
+        edit(*dlg, 0)->setPlainText(QStringLiteral("edited"));
+        dlg->MoveCurrentLayer(10, 10);
+        click(*dlg, CShopDlg::IDC_TEL_RADIO);
+        QVERIFY(writeFile(path("bare.slp"), "SHOPLOGO\nPRINTER,2\nTEXTLAYER,1,5,6\n"));
+        m_files->answer(path("bare.slp").toStdString());
+        m_boxes->clear();
+        click(*dlg, CShopDlg::IDC_LOAD);
+        QVERIFY(boxes().size() == 1 && isBox(boxes()[0], "ファイルを読込みました。", MsgIcon::Information));
+        QCOMPARE(dlg->Layers()[0], saved[0]);
+        QCOMPARE(edit(*dlg, 0)->toPlainText(), QStringLiteral("saved"));
+        QCOMPARE(dlg->Layers()[1], (TextLayer{5, 6, "", 0, ""}));
+        QCOMPARE(dlg->CurrentLayerIndex(), 0);
+        QCOMPARE(dlg->radioIndex(CShopDlg::IDC_RECEIPT_SIZE), 0);
+
+        m_files->answer(path("again.slp").toStdString());
+        click(*dlg, CShopDlg::IDC_SAVE);
+        QVERIFY(readAll(path("again.slp")).find("\r\nPRINTER,1\r\n") != std::string::npos);
     }
 
     // "送信" end to end: the vendor receives exactly the work file, whose dots are the
