@@ -114,7 +114,7 @@ private:
     bool m_shopLogo = false;
     QString m_workFilePath; // absolute path of the work file last written
 
-    // Members in the order the dialog's description gives them.
+    // The work image, the preview, the controls and the layout being edited.
     QImage m_workImage;
     int32_t m_printerType = kNormalPrinterType;
     CCanvasDlg m_canvas;
