@@ -4,6 +4,7 @@
 #include "app/configdlg.h"
 #include "app/vendersessionof.h"
 #include "clock/clocksetdlg.h"
+#include "logo/shopdlg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -120,7 +121,11 @@ void CQuorvelDlg::OnSysCommand(unsigned nID)
 
 void CQuorvelDlg::OnShopLogo()
 {
-    // Runs the shop-logo dialog modally, once that dialog is built.
+    CQuorvelApp *app = CQuorvelApp::instance();
+    if (!app)
+        return;
+    CShopDlg dlg(VenderSessionOf(*app), app->SHOPLOGO);
+    dlg.runModal();
 }
 
 void CQuorvelDlg::OnClockSet()

@@ -34,3 +34,9 @@ LogoMessage WorkFileUnusableMessage()
 {
     return MakeLogoMessage("作業ファイルが開けません", MsgIcon::Exclamation);
 }
+
+bool AskOverwrite()
+{
+    static const std::string question = platform::cp932FromUtf8("同じ名前のファイルが存在します。\n上書しますか？");
+    return platform::messageBox(question, MsgIcon::Question, platform::MsgButtons::YesNo) == platform::MsgResult::Yes;
+}

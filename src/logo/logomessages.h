@@ -30,5 +30,9 @@ LogoMessage CannotCreateFileMessage();
 // "作業ファイルが開けません", exclamation: the work file could not be written or read.
 LogoMessage WorkFileUnusableMessage();
 
+// Asks "同じ名前のファイルが存在します。\n上書しますか？" (question icon, Yes and No) and
+// returns true only when the operator answers Yes.
+bool AskOverwrite();
+
 // Builds a message from a UTF-8 literal of our sources.
 LogoMessage MakeLogoMessage(const char *utf8, platform::MsgIcon icon);

@@ -80,11 +80,13 @@ WorkFileOutcome WriteWorkImage(const QImage &workImage, const QString &path, QSt
 
 HeaderOutcome ExportHeader(const QString &workFilePath, const QString &headerPath)
 {
+    // Without the work file's bytes there is nothing to export: no empty header is written,
+    // and a previous file at the header's path stays as it was.
     std::string work;
-    const bool readable = platform::readWholeFile(localPath(workFilePath), work);
-    if (!platform::writeFileAtomically(localPath(headerPath), readable ? HeaderText(work) : std::string()))
-        return HeaderOutcome::CannotCreate;
-    return readable ? HeaderOutcome::Written : HeaderOutcome::WorkFileUnreadable;
+    if (!platform::readWholeFile(localPath(workFilePath), work))
+        return HeaderOutcome::WorkFileUnreadable;
+    return platform::writeFileAtomically(localPath(headerPath), HeaderText(work)) ? HeaderOutcome::Written
+                                                                                  : HeaderOutcome::CannotCreate;
 }
 
 LogoMessage MessageFor(WorkFileOutcome outcome)

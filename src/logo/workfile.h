@@ -39,9 +39,9 @@ enum class HeaderOutcome { Written, CannotCreate, WorkFileUnreadable };
 WorkFileOutcome WriteWorkImage(const QImage &workImage, const QString &path, QString *absolutePath = nullptr);
 
 // Writes the C header for the work file at `workFilePath` to `headerPath` as a whole. When
-// the work file cannot be read the header file is left empty (WorkFileUnreadable); when the
-// header cannot be written, any previous file there stays as it was (CannotCreate). The
-// caller asks before overwriting.
+// the work file cannot be read nothing is written (WorkFileUnreadable); when the header
+// cannot be written (CannotCreate), and in that case too, any previous file at
+// `headerPath` stays as it was. The caller asks before overwriting.
 HeaderOutcome ExportHeader(const QString &workFilePath, const QString &headerPath);
 
 LogoMessage MessageFor(WorkFileOutcome outcome);

@@ -121,9 +121,16 @@ TEST(WorkFile, Failures)
     EXPECT_EQ(WriteWorkImage(CreateWorkImage(), missingFolder, &workPath), WorkFileOutcome::CannotCreate);
     EXPECT_EQ(workPath, missingFolder); // the path still names where the file was to be
 
-    // A work file that cannot be read leaves an empty header behind.
+    // A work file that cannot be read writes no header, and an earlier header stays.
     EXPECT_EQ(ExportHeader(missingFolder, dir.filePath("Shop.H")), HeaderOutcome::WorkFileUnreadable);
-    EXPECT_EQ(readAll(dir.filePath("Shop.H")), "");
+    EXPECT_FALSE(QFile::exists(dir.filePath("Shop.H")));
+    {
+        QFile earlier(dir.filePath("Shop.H"));
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier header\r\n");
+    }
+    EXPECT_EQ(ExportHeader(missingFolder, dir.filePath("Shop.H")), HeaderOutcome::WorkFileUnreadable);
+    EXPECT_EQ(readAll(dir.filePath("Shop.H")), "earlier header\r\n");
 
     ASSERT_EQ(WriteWorkImage(CreateWorkImage(), dir.filePath(kWorkFileName), &workPath), WorkFileOutcome::Written);
     EXPECT_EQ(ExportHeader(workPath, dir.filePath("no/such/Shop.H")), HeaderOutcome::CannotCreate);

@@ -11,19 +11,25 @@
 #include "app/quorveldlg.h"
 #include "app/vendersessionof.h"
 #include "clock/clocksetdlg.h"
+#include "logo/shopdlg.h"
 #include "platform/fonts.h"
 #include "platform/messagebox.h"
 #include "vendorsim/vendorsim.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QIcon>
 #include <QImage>
 #include <QLinearGradient>
 #include <QMenu>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -189,6 +195,74 @@ QImage shotCommSettings()
     return framed(&dlg);
 }
 
+// The logo dialog designing a shop name and telephone number on the built-in background,
+// sent to a simulated vendor that keeps what it received in `outDir` (when not empty).
+// Returns the dialog and its preview as a desktop shows them side by side.
+QImage designAndSendLogo(const std::string &outDir)
+{
+    vendorsim::Options o;
+    o.port = 0;
+    o.outDir = outDir;
+    vendorsim::Simulator sim(o);
+    if (!sim.start())
+        return {};
+    CQuorvelApp &app = *CQuorvelApp::instance();
+    std::string message;
+    app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())}, message);
+
+    // The work file goes to a folder of its own, not beside the pictures.
+    QTemporaryDir work;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(work.path());
+
+    CShopDlg dlg(VenderSessionOf(app), false);
+    dlg.create();
+    dlg.show();
+    auto pick = [&dlg](int id, const char *text) {
+        auto *list = dlg.item<QComboBox>(id);
+        const int i = list->findText(QString::fromUtf8(text));
+        list->setCurrentIndex(i);
+        emit list->activated(i);
+    };
+    dlg.item<QPlainTextEdit>(CShopDlg::IDC_SHOPNAME_EDIT)->setPlainText(QString::fromUtf8("中央商店\n本店"));
+    pick(CShopDlg::IDC_SIZE, "40");
+    dlg.MoveCurrentLayer(8, 4);
+    dlg.item<QAbstractButton>(CShopDlg::IDC_TEL_RADIO)->click();
+    dlg.item<QPlainTextEdit>(CShopDlg::IDC_TEL_EDIT)->setPlainText(QStringLiteral("TEL 000-000-0000"));
+    pick(CShopDlg::IDC_SIZE, "20");
+    dlg.MoveCurrentLayer(8, 90);
+    dlg.item<QAbstractButton>(CShopDlg::IDC_SHOPNAME_RADIO)->click();
+    dlg.item<QAbstractButton>(CShopDlg::IDC_SEND)->click();
+    settle();
+
+    const QImage main = framed(&dlg);
+    const QImage preview = framed(&dlg.Canvas());
+    constexpr int kGap = 16;
+    QImage img(main.width() + kGap + preview.width(), std::max(main.height(), preview.height()), QImage::Format_RGB32);
+    img.fill(QColor(0x3b, 0x4a, 0x5a));
+    QPainter p(&img);
+    p.drawImage(0, 0, main);
+    p.drawImage(main.width() + kGap, 0, preview);
+    p.end();
+    dlg.destroyWindow();
+    QDir::setCurrent(previous);
+    return img;
+}
+
+QImage shotLogoDialog()
+{
+    return designAndSendLogo({});
+}
+
+// What the simulated vendor received from the logo dialog, as it draws it.
+QImage shotReceivedLogo()
+{
+    QTemporaryDir out;
+    if (designAndSendLogo(out.path().toStdString()).isNull())
+        return {};
+    return QImage(out.filePath(QStringLiteral("received-logo.png")));
+}
+
 struct Shot {
     const char *name;
     std::function<QImage()> take;
@@ -201,6 +275,8 @@ const Shot kShots[] = {
     {"clock-dialog", [] { return shotClockDialog(false); }},
     {"clock-dialog-comm-error", [] { return shotClockDialog(true); }},
     {"comm-settings", shotCommSettings},
+    {"logo-dialog", shotLogoDialog},
+    {"received-logo", shotReceivedLogo},
 };
 
 } // namespace
