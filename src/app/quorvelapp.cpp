@@ -127,10 +127,13 @@ platform::InstanceGuard::Result CQuorvelApp::TakeInstanceGuard()
 
 void CQuorvelApp::LoadSettings()
 {
-    m_workingDir.clear();
-    m_settingsPath.clear();
-    if (!platform::currentDirectory(m_workingDir))
-        m_workingDir = ".";
+    // Without a readable working directory the settings file is looked for by a relative
+    // name. (Filled in by count and character: GCC 12 at -O3 misreads the copy of a literal
+    // into a cleared string as an overlapping one.)
+    std::string dir;
+    if (!platform::currentDirectory(dir))
+        dir.assign(1, '.');
+    m_workingDir = std::move(dir);
     // Built whole, whatever the length of the working directory.
     const bool slash = !m_workingDir.empty() && m_workingDir.back() == '/';
     m_settingsPath = m_workingDir + std::string(slash ? "" : "/") + std::string(kSettingsFileName);
