@@ -81,7 +81,7 @@ WorkFileOutcome WriteWorkImage(const QImage &workImage, const QString &path, QSt
 HeaderOutcome ExportHeader(const QString &workFilePath, const QString &headerPath)
 {
     std::string work;
-    const bool readable = platform::readWholeFile(localPath(workFilePath), work);
+    const bool readable = platform::readWholeFile(localPath(workFilePath), work, kMaxWorkFileSize);
     if (!platform::writeFileAtomically(localPath(headerPath), readable ? HeaderText(work) : std::string()))
         return HeaderOutcome::CannotCreate;
     return readable ? HeaderOutcome::Written : HeaderOutcome::WorkFileUnreadable;

@@ -49,7 +49,7 @@ class TestConfigDlg : public QObject {
     std::string iniBytes() const
     {
         std::string b;
-        platform::readWholeFile(ini(), b);
+        platform::readWholeFile(ini(), b, platform::kMaxProfileFileSize);
         return b;
     }
     // Runs the dialog modally; `operate` plays the operator once it is up.

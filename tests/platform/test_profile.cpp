@@ -27,7 +27,7 @@ protected:
     std::string content()
     {
         std::string b;
-        EXPECT_TRUE(readWholeFile(path, b));
+        EXPECT_TRUE(readWholeFile(path, b, kMaxProfileFileSize));
         return b;
     }
 
@@ -91,7 +91,7 @@ TEST_F(Profile, WritingCreatesTheFileAndAddsSectionsAndKeys)
     ASSERT_TRUE(writeProfileString(missing, "PC", "COMRATE", "9600"));
     ASSERT_TRUE(writeProfileString(missing, "VENDER", "PRTTYPE", "0"));
     std::string bytes;
-    ASSERT_TRUE(readWholeFile(missing, bytes));
+    ASSERT_TRUE(readWholeFile(missing, bytes, kMaxProfileFileSize));
     EXPECT_EQ(bytes, "[PC]\r\nCOMPORT=COM1\r\nCOMRATE=9600\r\n[VENDER]\r\nPRTTYPE=0\r\n");
 }
 
