@@ -235,7 +235,7 @@ private slots:
     {
         App app;
         app.load();
-        CQuorvelDlg main;
+        CQuorvelDlg main(app);
         main.create();
         main.show();
         QAction *comm = nullptr;

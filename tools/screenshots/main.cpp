@@ -3,8 +3,8 @@
 // scripts/screenshots.sh runs it into docs/images/.
 //
 // Each picture is one function in the table `kShots`; a new window gets a function that
-// builds it, shows it without running it modally, and returns framed(window) or a
-// composition of several.
+// builds it (from the application object it is handed, as the real program does), shows it
+// without running it modally, and returns framed(window) or a composition of several.
 #include "app/aboutdlg.h"
 #include "app/configdlg.h"
 #include "app/quorvelapp.h"
@@ -84,18 +84,18 @@ void settle()
         QCoreApplication::processEvents();
 }
 
-QImage shotMainWindow()
+QImage shotMainWindow(CQuorvelApp &app)
 {
-    CQuorvelDlg dlg;
+    CQuorvelDlg dlg(app);
     dlg.create();
     dlg.show();
     settle();
     return framed(&dlg);
 }
 
-QImage shotWindowMenu()
+QImage shotWindowMenu(CQuorvelApp &app)
 {
-    CQuorvelDlg dlg;
+    CQuorvelDlg dlg(app);
     dlg.create();
     dlg.show();
     settle();
@@ -112,7 +112,7 @@ QImage shotWindowMenu()
     return img;
 }
 
-QImage shotAboutBox()
+QImage shotAboutBox(CQuorvelApp &)
 {
     CAboutDlg about;
     about.create();
@@ -126,7 +126,7 @@ QImage shotAboutBox()
 // from run to run. Ticks are given by hand instead of waiting for the timer.
 class ShotClockDlg : public CClockSetDlg {
 public:
-    explicit ShotClockDlg(std::time_t now) : CClockSetDlg(VenderSessionOf(*CQuorvelApp::instance())), m_now(now) {}
+    ShotClockDlg(CQuorvelApp &app, std::time_t now) : CClockSetDlg(VenderSessionOf(app)), m_now(now) {}
     void tick() { OnTimer(kClockTimer); }
 
 protected:
@@ -151,7 +151,7 @@ std::time_t fixedMoment()
 
 // `lose` = true: the vendor goes away after the first tick, and the next tick finds it
 // silent.
-QImage shotClockDialog(bool lose)
+QImage shotClockDialog(CQuorvelApp &app, bool lose)
 {
     vendorsim::Options o;
     o.port = 0;
@@ -161,11 +161,10 @@ QImage shotClockDialog(bool lose)
         return {};
     const std::time_t now = fixedMoment();
     sim.setClockOffset(static_cast<long long>(now) - static_cast<long long>(std::time(nullptr)));
-    CQuorvelApp &app = *CQuorvelApp::instance();
     std::string message;
     app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())}, message);
 
-    ShotClockDlg dlg(now);
+    ShotClockDlg dlg(app, now);
     dlg.create();
     dlg.stopWindowTimer(CClockSetDlg::kClockTimer);
     dlg.show();
@@ -180,9 +179,9 @@ QImage shotClockDialog(bool lose)
     return img;
 }
 
-QImage shotCommSettings()
+QImage shotCommSettings(CQuorvelApp &app)
 {
-    CConfigDlg dlg(*CQuorvelApp::instance());
+    CConfigDlg dlg(app);
     dlg.create();
     dlg.show();
     settle();
@@ -191,15 +190,15 @@ QImage shotCommSettings()
 
 struct Shot {
     const char *name;
-    std::function<QImage()> take;
+    std::function<QImage(CQuorvelApp &)> take;
 };
 
 const Shot kShots[] = {
     {"main-window", shotMainWindow},
     {"window-menu", shotWindowMenu},
     {"about-box", shotAboutBox},
-    {"clock-dialog", [] { return shotClockDialog(false); }},
-    {"clock-dialog-comm-error", [] { return shotClockDialog(true); }},
+    {"clock-dialog", [](CQuorvelApp &app) { return shotClockDialog(app, false); }},
+    {"clock-dialog-comm-error", [](CQuorvelApp &app) { return shotClockDialog(app, true); }},
     {"comm-settings", shotCommSettings},
 };
 
@@ -235,7 +234,7 @@ int main(int argc, char **argv)
         if (!wanted)
             continue;
         const QString path = out.filePath(QString::fromLatin1(s.name) + QStringLiteral(".png"));
-        if (s.take().save(path, "PNG")) {
+        if (s.take(app).save(path, "PNG")) {
             std::printf("%s\n", qPrintable(path));
         } else {
             std::fprintf(stderr, "quorvel-screenshots: cannot write %s\n", qPrintable(path));
