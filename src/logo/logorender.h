@@ -52,11 +52,11 @@ struct LayerFont {
 // largest whose ascent + descent is not taller than `size`; where the face's rounded
 // metrics fall one short (the IPA faces cannot reach every height), the spare dot goes into
 // the cell above or below the glyphs as the ascent and descent share it. A horizontal
-// stretch brings the average width to `size` / 2. A negative
-// size asks for a character (em) height of -size instead, as the platform's font request
-// does. A face that is not installed falls back to the Mincho stand-in, the closest match
-// for a Japanese fixed-pitch serif request; the layer's face name is not changed. Returns
-// false for size 0 (nothing is drawn).
+// stretch brings the average width to `size` / 2. A negative size asks for a character (em)
+// height of -size instead, as the platform's font request does. A face that is not
+// installed falls back to the Mincho stand-in, the closest match for a Japanese fixed-pitch
+// serif request; the layer's face name is not changed. Returns false for size 0 (nothing
+// is drawn).
 bool CreateLayerFont(std::string_view faceName, int32_t size, LayerFont &out);
 
 // Redraws `workImage` (made by CreateWorkImage) from `background` and the two layers: the
