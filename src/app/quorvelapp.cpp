@@ -15,8 +15,6 @@
 
 namespace {
 
-CQuorvelApp *g_app = nullptr;
-
 std::string applicationNameOfProcess()
 {
     QString path = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
@@ -38,7 +36,6 @@ bool parsePort(const QString &text, uint16_t &port)
 
 CQuorvelApp::CQuorvelApp() : m_appName(applicationNameOfProcess())
 {
-    g_app = this;
     // The vendor object's own messages (the logo transfer's file messages) are boxes.
     m_vender.SetMessageSink([](const std::string &text, VenderMessageIcon icon) {
         platform::messageBox(text, icon == VenderMessageIcon::Information ? platform::MsgIcon::Information
@@ -49,16 +46,7 @@ CQuorvelApp::CQuorvelApp() : m_appName(applicationNameOfProcess())
         QCoreApplication::setApplicationName(QString::fromStdString(m_appName));
 }
 
-CQuorvelApp::~CQuorvelApp()
-{
-    if (g_app == this)
-        g_app = nullptr;
-}
-
-CQuorvelApp *CQuorvelApp::instance()
-{
-    return g_app;
-}
+CQuorvelApp::~CQuorvelApp() = default;
 
 const char *CQuorvelApp::Usage()
 {
@@ -147,7 +135,7 @@ void CQuorvelApp::LoadSettings()
 
 void CQuorvelApp::RunMainDialog()
 {
-    CQuorvelDlg dlg;
+    CQuorvelDlg dlg(*this);
     m_pMainWnd = &dlg;
     dlg.runModal();
     m_pMainWnd = nullptr;

@@ -22,9 +22,6 @@ public:
     CQuorvelApp(const CQuorvelApp &) = delete;
     CQuorvelApp &operator=(const CQuorvelApp &) = delete;
 
-    // The application object of this process (the most recently constructed one).
-    static CQuorvelApp *instance();
-
     enum class ParseResult { Run, Help, Error };
     // Accepts --host ADDR and --port N (also --host=ADDR, --port=N) and --help. On Error
     // `message` says what is wrong; on Help it holds the usage text.

@@ -28,7 +28,7 @@ const platform::CommandTable<CQuorvelDlg> CQuorvelDlg::kCommands = {
     {ID_MFPSETTINGS, platform::Notify::Command, nullptr},
 };
 
-CQuorvelDlg::CQuorvelDlg() : platform::Dialog(IDD), m_hIcon(applicationIcon())
+CQuorvelDlg::CQuorvelDlg(CQuorvelApp &app) : platform::Dialog(IDD), m_app(app), m_hIcon(applicationIcon())
 {
     setCommandTable(kCommands);
 }
@@ -121,27 +121,18 @@ void CQuorvelDlg::OnSysCommand(unsigned nID)
 
 void CQuorvelDlg::OnShopLogo()
 {
-    CQuorvelApp *app = CQuorvelApp::instance();
-    if (!app)
-        return;
-    CShopDlg dlg(VenderSessionOf(*app), app->SHOPLOGO);
+    CShopDlg dlg(VenderSessionOf(m_app), m_app.SHOPLOGO);
     dlg.runModal();
 }
 
 void CQuorvelDlg::OnClockSet()
 {
-    CQuorvelApp *app = CQuorvelApp::instance();
-    if (!app)
-        return;
-    CClockSetDlg dlg(VenderSessionOf(*app));
+    CClockSetDlg dlg(VenderSessionOf(m_app));
     dlg.runModal();
 }
 
 void CQuorvelDlg::OnCommSettings()
 {
-    CQuorvelApp *app = CQuorvelApp::instance();
-    if (!app)
-        return;
-    CConfigDlg dlg(*app);
+    CConfigDlg dlg(m_app);
     dlg.runModal();
 }

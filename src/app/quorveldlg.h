@@ -1,7 +1,8 @@
 #pragma once
 // The main window: a launcher whose buttons and window-menu commands each run another
 // dialog modally and come back when it closes. Closing it ("終了", Esc or the close box)
-// ends the program.
+// ends the program. It is made by the application object and hands each dialog what that
+// dialog uses of it: the vendor session, the settings.
 //
 // The desktop owns the title-bar menu here, so the window's own commands live in a
 // window menu that opens with a right click on the window's background, with the Menu
@@ -13,6 +14,7 @@
 
 #include <QIcon>
 
+class CQuorvelApp;
 class QAction;
 class QMenu;
 
@@ -28,7 +30,7 @@ public:
         IDM_ABOUTBOX = 16,
     };
 
-    CQuorvelDlg();
+    explicit CQuorvelDlg(CQuorvelApp &app);
     ~CQuorvelDlg() override;
 
     QMenu *windowMenu() const { return m_windowMenu; }
@@ -50,6 +52,7 @@ private:
     void updateWindowMenu();
     QAction *addMenuCommand(const QString &text, int command, const QKeySequence &shortcut);
 
+    CQuorvelApp &m_app;
     QIcon m_hIcon;
     QMenu *m_windowMenu = nullptr;
     static const platform::CommandTable<CQuorvelDlg> kCommands;

@@ -258,7 +258,7 @@ SaveLayoutOutcome SaveLayoutFile(const QString &path, const LogoLayout &layout)
 LoadLayoutOutcome LoadLayoutFile(const QString &path, LogoLayout &fileCopy)
 {
     std::string content;
-    if (!platform::readWholeFile(QFile::encodeName(path).toStdString(), content))
+    if (!platform::readWholeFile(QFile::encodeName(path).toStdString(), content, kMaxLayoutFileSize))
         return LoadLayoutOutcome::CannotOpen;
     return ParseLayoutFile(content, fileCopy) ? LoadLayoutOutcome::Loaded : LoadLayoutOutcome::WrongKind;
 }

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -102,8 +103,12 @@ enum class LoadLayoutOutcome { Loaded, CannotOpen, WrongKind };
 // one. The caller asks before overwriting and, on Saved, takes `layout` as its file copy.
 SaveLayoutOutcome SaveLayoutFile(const QString &path, const LogoLayout &layout);
 
+// Largest layout file read: a real one holds five lines of typed text, a few hundred bytes.
+constexpr size_t kMaxLayoutFileSize = size_t(1) << 20;
+
 // Reads the layout file at `path` over `fileCopy` (see ParseLayoutFile). `fileCopy` changes
-// only on Loaded.
+// only on Loaded. A path that is not a regular file (a folder, a FIFO, a device) or a file
+// larger than kMaxLayoutFileSize cannot be opened.
 LoadLayoutOutcome LoadLayoutFile(const QString &path, LogoLayout &fileCopy);
 
 LogoMessage MessageFor(SaveLayoutOutcome outcome);

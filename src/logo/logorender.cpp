@@ -1,8 +1,11 @@
 #include "logo/logorender.h"
 
+#include "logo/bmpfile.h"
+#include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "platform/fonts.h"
 
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
@@ -151,8 +154,10 @@ QImage DefaultBackground()
 
 bool LoadBackgroundPicture(const QString &path, QImage &picture)
 {
+    std::string bytes;
     QImage image;
-    if (path.isEmpty() || !image.load(path, "BMP") || image.isNull())
+    if (path.isEmpty() || !platform::readWholeFile(QFile::encodeName(path).toStdString(), bytes, kMaxBackgroundFileSize) ||
+        !DecodeBmp(bytes, image))
         return false;
     if (image.hasAlphaChannel()) {
         // The stored colours count, as a plain bit copy would use them; the alpha is dropped.
@@ -205,6 +210,16 @@ bool CreateLayerFont(std::string_view faceName, int32_t size, LayerFont &out)
     out.ascent = fm.ascent();
     out.cellHeight = fm.ascent() + fm.descent();
     out.averageCharWidth = fm.averageCharWidth();
+    if (size > 0) {
+        // Where the face's rounded metrics give no pixel size with exactly this cell (the
+        // IPA faces miss one height in five or so), the cell is still `size` dots, and the
+        // dot it has to spare goes above or below the glyphs as ascent and descent share
+        // the cell.
+        const int natural = out.cellHeight;
+        if (natural > 0 && natural < cell)
+            out.ascent += ((cell - natural) * out.ascent + natural / 2) / natural;
+        out.cellHeight = cell;
+    }
     return true;
 }
 

@@ -33,26 +33,30 @@ QImage CreateWorkImage();
 QImage DefaultBackground();
 
 // Loads the BMP file at `path` at its own size as a background picture (Format_RGB32, its
-// colours taken as stored). On failure returns false and leaves `picture` as it was.
+// colours taken as stored). Only a regular file of at most kMaxBackgroundFileSize bytes
+// whose pixel data cover the picture's declared size is taken (see DecodeBmp). On failure
+// returns false and leaves `picture` as it was.
 bool LoadBackgroundPicture(const QString &path, QImage &picture);
 
 // The font one layer is drawn with, as the layer's face name and size request it.
 struct LayerFont {
     QFont font;
-    int ascent = 0;
-    int cellHeight = 0;       // ascent + descent: the distance from one line to the next
+    int ascent = 0;           // from the top of a line's cell to its baseline
+    int cellHeight = 0;       // the distance from one line to the next: `size` for size > 0
     int averageCharWidth = 0; // also sets the tab stops, every 8 average widths
 };
 
-// Makes the font for `faceName` (CP932) and `size`: a cell height (ascent + descent) of
-// `size` pixels and an average character width of `size` / 2 pixels, normal weight, no
-// smoothing. The pixel size is the largest whose cell is not taller than `size` (the face's
-// rounded metrics cannot reach every height; with the IPA faces most sizes are met
-// exactly), and a horizontal stretch brings the average width to `size` / 2. A negative
-// size asks for a character (em) height of -size instead, as the platform's font request
-// does. A face that is not installed falls back to the Mincho stand-in, the closest match
-// for a Japanese fixed-pitch serif request; the layer's face name is not changed. Returns
-// false for size 0 (nothing is drawn).
+// Makes the font for `faceName` (CP932) and `size`: a cell height of exactly `size` pixels
+// (lines step by it, and the first line's cell starts at the layer's y) and an average
+// character width of `size` / 2 pixels, normal weight, no smoothing. The pixel size is the
+// largest whose ascent + descent is not taller than `size`; where the face's rounded
+// metrics fall one short (the IPA faces cannot reach every height), the spare dot goes into
+// the cell above or below the glyphs as the ascent and descent share it. A horizontal
+// stretch brings the average width to `size` / 2. A negative size asks for a character (em)
+// height of -size instead, as the platform's font request does. A face that is not
+// installed falls back to the Mincho stand-in, the closest match for a Japanese fixed-pitch
+// serif request; the layer's face name is not changed. Returns false for size 0 (nothing
+// is drawn).
 bool CreateLayerFont(std::string_view faceName, int32_t size, LayerFont &out);
 
 // Redraws `workImage` (made by CreateWorkImage) from `background` and the two layers: the

@@ -83,7 +83,7 @@ HeaderOutcome ExportHeader(const QString &workFilePath, const QString &headerPat
     // Without the work file's bytes there is nothing to export: no empty header is written,
     // and a previous file at the header's path stays as it was.
     std::string work;
-    if (!platform::readWholeFile(localPath(workFilePath), work))
+    if (!platform::readWholeFile(localPath(workFilePath), work, kMaxWorkFileSize))
         return HeaderOutcome::WorkFileUnreadable;
     return platform::writeFileAtomically(localPath(headerPath), HeaderText(work)) ? HeaderOutcome::Written
                                                                                   : HeaderOutcome::CannotCreate;

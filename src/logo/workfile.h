@@ -19,6 +19,10 @@ inline constexpr char kWorkFileName[] = "shoplogo.imp";
 // Size of the work file: 5 header bytes, 384 x 16 image bytes, 3 trailing bytes.
 constexpr size_t kWorkFileSize = 6152;
 
+// Largest work file the header export reads: ours are 6152 bytes, and the transfer refuses
+// anything from 7998 bytes on; a work file left by another program may differ a little.
+constexpr size_t kMaxWorkFileSize = 64 * 1024;
+
 // The work file's bytes for `workImage` (384 x 128; missing pixels count as no dot): 0x00,
 // 1D 2A 30 10, then for x = 0..383 and k = 0..15 the byte of column x, rows 8k to 8k + 7
 // (most significant bit topmost; a bit is 1 for a dot), then 1D 2F 00.
@@ -39,9 +43,10 @@ enum class HeaderOutcome { Written, CannotCreate, WorkFileUnreadable };
 WorkFileOutcome WriteWorkImage(const QImage &workImage, const QString &path, QString *absolutePath = nullptr);
 
 // Writes the C header for the work file at `workFilePath` to `headerPath` as a whole. When
-// the work file cannot be read nothing is written (WorkFileUnreadable); when the header
-// cannot be written (CannotCreate), and in that case too, any previous file at
-// `headerPath` stays as it was. The caller asks before overwriting.
+// the work file cannot be read (also when it is no regular file or larger than
+// kMaxWorkFileSize) nothing is written (WorkFileUnreadable); when the header cannot be
+// written (CannotCreate), and in that case too, any previous file at `headerPath` stays
+// as it was. The caller asks before overwriting.
 HeaderOutcome ExportHeader(const QString &workFilePath, const QString &headerPath);
 
 LogoMessage MessageFor(WorkFileOutcome outcome);

@@ -1,16 +1,41 @@
 #pragma once
-// Writing a whole file so that a failure never leaves it half written: the bytes go to a
-// temporary file beside the target, which is then renamed over it.
+// Whole-file reads and writes: every file the tool reads or writes goes through these two.
+//
+// A write never leaves a file half written: the bytes go to a new file beside the target,
+// which is synced and then renamed over it. The target is what a plain write would reach:
+// a symbolic link is followed to the file it names (the link stays a link), a file the
+// user may not write is refused, and the replaced file keeps its permissions and, where
+// the user may set them, its owner and group.
+//
+// A read takes only a regular file (after following links) no larger than the caller's
+// limit, so a FIFO, a device or a folder is refused at once and never blocks or reads
+// without end.
+#include <cstddef>
 #include <string>
 
 namespace platform {
 
 // Writes `bytes` as the whole content of `path` (byte for byte, no line-end translation).
-// Returns false when anything fails; the previous file at `path`, if any, is then left
-// exactly as it was and no temporary file is left behind.
+//
+// - A symbolic link at `path` is followed (through a chain of links) and its final target
+//   is written; a link to a missing file creates that file.
+// - An existing target must be a regular file the user may write; a file without any write
+//   permission bit counts as read-only even for the superuser. Otherwise false, and the
+//   file is not touched.
+// - The new content goes to a temporary file in the target's folder, which gets the old
+//   file's permission bits (a new file: 0666 less the umask) and, as far as the user may
+//   set them, its owner and group; it is synced to the disk and renamed over the target.
+// - Only where no file can be made in that folder (no write permission on the folder) but
+//   the target itself is writable, the target is rewritten in place.
+//
+// Returns false when anything fails; the previous file, if any, is then left as it was
+// (except after a failed in-place rewrite) and no temporary file is left behind.
 bool writeFileAtomically(const std::string &path, const std::string &bytes);
 
-// Reads the whole file into `bytes`. Returns false when it cannot be opened or read.
-bool readWholeFile(const std::string &path, std::string &bytes);
+// Reads the whole file at `path` into `bytes`. Returns false, leaving `bytes` as it was,
+// when the path cannot be opened, is not a regular file after following links (a folder,
+// a FIFO, a device, a socket), holds more than `maxBytes` bytes, or cannot be read. Never
+// waits for a writer: a FIFO is refused without blocking.
+bool readWholeFile(const std::string &path, std::string &bytes, size_t maxBytes);
 
 } // namespace platform

@@ -146,7 +146,7 @@ std::optional<std::string> lookup(const std::string &path, const std::string &se
                                   const std::string &key)
 {
     std::string bytes;
-    if (!readWholeFile(path, bytes))
+    if (!readWholeFile(path, bytes, kMaxProfileFileSize))
         return std::nullopt;
     const std::vector<Line> lines = parse(bytes);
     const auto range = findSection(lines, section);
@@ -196,7 +196,7 @@ bool writeProfileString(const std::string &path, const std::string &section,
                         const std::string &key, const std::string &value)
 {
     std::string bytes;
-    if (!readWholeFile(path, bytes)) {
+    if (!readWholeFile(path, bytes, kMaxProfileFileSize)) {
         struct stat st {};
         if (::stat(path.c_str(), &st) == 0 || errno != ENOENT)
             return false; // the file is there but cannot be read: never overwrite it blind

@@ -11,6 +11,10 @@
 
 namespace platform {
 
+// Largest settings file read (or rewritten): a real one holds a few lines. A larger file, or
+// anything but a regular file, reads as absent and is never overwritten.
+inline constexpr std::size_t kMaxProfileFileSize = 1u << 20;
+
 // The value of `key` in `section`, or `defaultValue` when the file, the section or the
 // key is absent. Like a fixed buffer of `bufferSize` bytes with its terminator, the
 // result holds at most bufferSize - 1 bytes (nothing at all for a size of 0).

@@ -49,7 +49,7 @@ class TestConfigDlg : public QObject {
     std::string iniBytes() const
     {
         std::string b;
-        platform::readWholeFile(ini(), b);
+        platform::readWholeFile(ini(), b, platform::kMaxProfileFileSize);
         return b;
     }
     // Runs the dialog modally; `operate` plays the operator once it is up.
@@ -235,7 +235,7 @@ private slots:
     {
         App app;
         app.load();
-        CQuorvelDlg main;
+        CQuorvelDlg main(app);
         main.create();
         main.show();
         QAction *comm = nullptr;

@@ -1,7 +1,15 @@
-// The main window: its layout, window menu, about box, and how it ends.
+// The main window: its layout, window menu, about box, the dialogs it launches, and how it
+// ends.
 #include "app/aboutdlg.h"
+#include "app/configdlg.h"
+#include "app/quorvelapp.h"
 #include "app/quorveldlg.h"
+#include "clock/clocksetdlg.h"
+#include "logo/shopdlg.h"
+#include "platform/codepage.h"
 #include "platform/fonts.h"
+#include "platform/messagebox.h"
+#include "testutil.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,12 +44,23 @@ QAction *menuAction(QMenu *m, const QString &text)
 
 class TestMainDlg : public QObject {
     Q_OBJECT
+    // The application object the window is made by, pointed at a loopback port nobody
+    // listens on, so the clock dialog finds no vendor.
+    CQuorvelApp m_app;
+
 private slots:
-    void initTestCase() { platform::installFontSubstitutions(); }
+    void initTestCase()
+    {
+        platform::installFontSubstitutions();
+        std::string message;
+        const QString port = QString::number(testutil::portWithNothingListening());
+        QCOMPARE(m_app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), port}, message),
+                 CQuorvelApp::ParseResult::Run);
+    }
 
     void layoutFollowsTemplate103()
     {
-        CQuorvelDlg dlg;
+        CQuorvelDlg dlg(m_app);
         QVERIFY(dlg.create());
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Pelmora"));
         QCOMPARE(dlg.font().pixelSize(), 15); // 11 points
@@ -74,7 +93,7 @@ private slots:
 
     void windowMenuOffersTheCommandsWithoutControls()
     {
-        CQuorvelDlg dlg;
+        CQuorvelDlg dlg(m_app);
         dlg.create();
         QMenu *menu = dlg.windowMenu();
         QVERIFY(menu);
@@ -93,7 +112,7 @@ private slots:
 
     void windowMenuOpensFromBackgroundMenuKeyAndShiftF10()
     {
-        CQuorvelDlg dlg;
+        CQuorvelDlg dlg(m_app);
         dlg.create();
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
@@ -123,7 +142,7 @@ private slots:
 
     void aboutCommandRunsTheAboutBoxAndComesBack()
     {
-        CQuorvelDlg dlg;
+        CQuorvelDlg dlg(m_app);
         dlg.create();
         dlg.show();
         QString caption, text, face;
@@ -171,7 +190,7 @@ private slots:
     {
         QFETCH(int, how);
         QFETCH(int, result);
-        CQuorvelDlg dlg;
+        CQuorvelDlg dlg(m_app);
         QTimer::singleShot(0, &dlg, [&dlg, how] {
             switch (how) {
             case 0: QTest::mouseClick(dlg.item(1), Qt::LeftButton); break;
@@ -187,15 +206,49 @@ private slots:
         QVERIFY(dlg.isHidden());
     }
 
-    void launcherButtonsLeaveTheWindowAsItWas()
+    // Each launcher command runs its dialog modally, with what the window was handed by the
+    // application object (the clock dialog opens the application's vendor, which is not
+    // there and says so), and comes back to the window as it was.
+    void launcherCommandsRunTheirDialogs_data()
     {
-        CQuorvelDlg dlg;
+        QTest::addColumn<int>("command");
+        QTest::addColumn<int>("dialog");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("時計設定") << int(CQuorvelDlg::IDC_CLOCKSET) << int(CClockSetDlg::IDD)
+                                  << QStringList{QString::fromUtf8("通信できません。\n環境を確認してください。")};
+        QTest::newRow("通信設定...") << int(CQuorvelDlg::ID_COMMSETTINGS) << int(CConfigDlg::IDD) << QStringList{};
+        QTest::newRow("領収書店名設定") << int(CQuorvelDlg::IDC_SHOPLOGO) << int(CShopDlg::IDD)
+                                      << QStringList{QString::fromUtf8("通信できません。\n環境を確認してください。")};
+    }
+    void launcherCommandsRunTheirDialogs()
+    {
+        QFETCH(int, command);
+        QFETCH(int, dialog);
+        QFETCH(QStringList, boxes);
+        platform::ScriptedMessageBoxes shown;
+        CQuorvelDlg dlg(m_app);
         dlg.create();
         dlg.show();
-        QTest::mouseClick(dlg.item(1019), Qt::LeftButton);
-        QTest::mouseClick(dlg.item(1007), Qt::LeftButton);
-        QVERIFY(dlg.isVisible());
-        QVERIFY(dlg.item(1019)->isEnabled() && dlg.item(1007)->isEnabled());
+        int ran = 0;
+        QTimer::singleShot(0, this, [&] {
+            // Whatever runs is closed, so that a wrong dialog fails the test instead of
+            // hanging it.
+            if (auto *running = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
+                ran = running->templateId();
+                running->endDialog(platform::IDCANCEL);
+            }
+        });
+        if (command == CQuorvelDlg::IDC_CLOCKSET || command == CQuorvelDlg::IDC_SHOPLOGO)
+            QTest::mouseClick(dlg.item(command), Qt::LeftButton);
+        else
+            menuAction(dlg.windowMenu(), QString::fromUtf8("通信設定..."))->trigger();
+        QCOMPARE(ran, dialog);
+        QStringList texts;
+        for (const auto &box : shown.boxes())
+            texts << platform::fromCp932(box.text);
+        QCOMPARE(texts, boxes);
+        QVERIFY(dlg.isVisible() && dlg.isEnabled());
+        QVERIFY(!QApplication::activeModalWidget() || QApplication::activeModalWidget() == &dlg);
     }
 };
 

@@ -3,6 +3,7 @@
 // main dialog) are stood in for.
 #include "app/quorvelapp.h"
 #include "platform/atomicfile.h"
+#include "platform/profile.h"
 #include "platform/codepage.h"
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
@@ -59,7 +60,7 @@ protected:
     std::string readIni() const
     {
         std::string b;
-        EXPECT_TRUE(platform::readWholeFile(ini(), b));
+        EXPECT_TRUE(platform::readWholeFile(ini(), b, platform::kMaxProfileFileSize));
         return b;
     }
 

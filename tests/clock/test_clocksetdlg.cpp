@@ -573,7 +573,7 @@ private slots:
     {
         QFETCH(int, how);
         startVendor();
-        CQuorvelDlg main;
+        CQuorvelDlg main(*m_app);
         main.create();
         main.show();
         int templateId = 0;

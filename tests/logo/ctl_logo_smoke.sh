@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # quorvelctl's logo file commands end to end: a layout file with a background picture beside
 # it renders into a 6152-byte work file and a PNG, the header has its 387 lines, and a file
-# of another kind is refused with the operator's message.
+# of another kind, a device and a FIFO are refused with the operator's message.
 set -euo pipefail
 CTL=$1
 DIR=$(mktemp -d)
@@ -29,6 +29,15 @@ msg=$("$CTL" logo render other.slp 2>&1 >/dev/null)
 rc=$?
 set -e
 [[ $rc == 1 && $msg == *"異なるファイルです！"* ]] || { echo "wrong kind: rc=$rc msg=$msg"; exit 1; }
+# A device or a FIFO as the layout file is refused at once with the file message.
+mkfifo fifo.slp
+for layout in /dev/zero fifo.slp; do
+  set +e
+  msg=$(timeout 20 "$CTL" logo render "$layout" 2>&1 >/dev/null)
+  rc=$?
+  set -e
+  [[ $rc == 1 && $msg == *"ファイルが開けません！"* ]] || { echo "$layout: rc=$rc msg=$msg"; exit 1; }
+done
 set +e
 "$CTL" logo render 2>/dev/null
 rc=$?

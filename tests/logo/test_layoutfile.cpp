@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <sys/stat.h>
 
 TEST(LayoutFile, InitialValues)
 {
@@ -215,4 +216,24 @@ TEST(LayoutFile, FailuresChangeNothing)
     other.close();
     EXPECT_EQ(LoadLayoutFile(other.fileName(), fileCopy), LoadLayoutOutcome::WrongKind);
     EXPECT_EQ(fileCopy, workedExample());
+}
+
+// Only a regular file of a size a layout can have is read: a device or a FIFO is refused at
+// once (neither read without end nor waited on), and so is a huge file.
+TEST(LayoutFile, OnlyRegularFilesOfALayoutsSizeAreOpened)
+{
+    QTemporaryDir dir;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo.slp")).constData(), 0600), 0);
+    QFile huge(dir.filePath("huge.slp"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    huge.write("SHOPLOGO\r\n");
+    huge.resize(qint64(kMaxLayoutFileSize) + 1);
+    huge.close();
+    LogoLayout fileCopy = workedExample();
+    for (const QString &path : {QStringLiteral("/dev/zero"), dir.filePath("fifo.slp"), dir.filePath("huge.slp")})
+        EXPECT_EQ(LoadLayoutFile(path, fileCopy), LoadLayoutOutcome::CannotOpen) << path.toStdString();
+    EXPECT_EQ(fileCopy, workedExample());
+
+    ASSERT_TRUE(huge.resize(qint64(kMaxLayoutFileSize)));
+    EXPECT_EQ(LoadLayoutFile(huge.fileName(), fileCopy), LoadLayoutOutcome::Loaded);
 }

@@ -150,17 +150,35 @@ TEST(LayerFont, CellHeightAndAverageWidthFollowTheSize)
         EXPECT_EQ(lf.font.weight(), QFont::Normal);
         EXPECT_FALSE(lf.font.italic());
     }
-    // Every offered size, in the faces a layout from the field names: the cell never grows
-    // beyond the size (the faces' rounded metrics miss a few heights by one) and the width
-    // is always met.
-    for (const char *face : {"ＭＳ 明朝", "ＭＳ Ｐゴシック", "MS UI Gothic"})
-        for (int size = 4; size <= 78; size += 2) {
-            ASSERT_TRUE(CreateLayerFont(sj(face), size, lf));
-            EXPECT_LE(lf.cellHeight, size) << face << " " << size;
-            EXPECT_GE(lf.cellHeight, size - 1) << face << " " << size;
-            EXPECT_EQ(lf.averageCharWidth, size / 2) << face << " " << size;
-        }
     EXPECT_FALSE(CreateLayerFont(sj("ＭＳ 明朝"), 0, lf));
+}
+
+// Face x size -> line pitch: for every size the dialog offers and every odd size a file may
+// hold, in each face a layout from the field names, the cell is exactly `size` dots (the
+// IPA faces' own metrics fall one short for about one size in five). A text whose first
+// line is empty, placed one cell higher, draws its second line exactly where the one-line
+// text draws its first; as the second image is clipped only at the top edge of the logo,
+// this also shows that no dot of a line lies above its cell's top.
+TEST(LayerFont, LinesStepByExactlyTheSizeInEveryFace)
+{
+    std::vector<int> sizes;
+    for (const std::string &offered : SizeList())
+        sizes.push_back(std::stoi(offered));
+    for (int odd = 5; odd <= 79; odd += 2)
+        sizes.push_back(odd);
+    const std::string text = sj("中gy|");
+    const int y = 10;
+    for (const char *face : {"ＭＳ 明朝", "ＭＳ Ｐ明朝", "ＭＳ ゴシック", "ＭＳ Ｐゴシック", "MS UI Gothic"})
+        for (int size : sizes) {
+            LayerFont lf;
+            ASSERT_TRUE(CreateLayerFont(sj(face), size, lf));
+            EXPECT_EQ(lf.cellHeight, size) << face << " " << size;
+            EXPECT_EQ(lf.averageCharWidth, size / 2) << face << " " << size;
+            const QImage first = renderOne({4, y, sj(face), size, text});
+            const QImage second = renderOne({4, y - size, sj(face), size, "\r\n" + text});
+            EXPECT_GT(dotCount(first), 0) << face << " " << size;
+            EXPECT_TRUE(second == first) << face << " " << size;
+        }
 }
 
 TEST(LayerFont, FacesReachTheirStandInsAndUnknownFacesTheMinchoOne)

@@ -134,6 +134,12 @@ TEST(WorkFile, Failures)
 
     ASSERT_EQ(WriteWorkImage(CreateWorkImage(), dir.filePath(kWorkFileName), &workPath), WorkFileOutcome::Written);
     EXPECT_EQ(ExportHeader(workPath, dir.filePath("no/such/Shop.H")), HeaderOutcome::CannotCreate);
+
+    // A device, or a file far larger than any work file, is no work file.
+    EXPECT_EQ(ExportHeader(QStringLiteral("/dev/zero"), dir.filePath("Shop.H")), HeaderOutcome::WorkFileUnreadable);
+    ASSERT_TRUE(QFile::resize(workPath, qint64(kMaxWorkFileSize) + 1));
+    EXPECT_EQ(ExportHeader(workPath, dir.filePath("Shop.H")), HeaderOutcome::WorkFileUnreadable);
+    EXPECT_EQ(readAll(dir.filePath("Shop.H")), "");
 }
 
 // Every outcome of the logo file operations with what the operator is told.

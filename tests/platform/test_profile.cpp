@@ -7,6 +7,7 @@
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -27,7 +28,7 @@ protected:
     std::string content()
     {
         std::string b;
-        EXPECT_TRUE(readWholeFile(path, b));
+        EXPECT_TRUE(readWholeFile(path, b, kMaxProfileFileSize));
         return b;
     }
 
@@ -91,7 +92,7 @@ TEST_F(Profile, WritingCreatesTheFileAndAddsSectionsAndKeys)
     ASSERT_TRUE(writeProfileString(missing, "PC", "COMRATE", "9600"));
     ASSERT_TRUE(writeProfileString(missing, "VENDER", "PRTTYPE", "0"));
     std::string bytes;
-    ASSERT_TRUE(readWholeFile(missing, bytes));
+    ASSERT_TRUE(readWholeFile(missing, bytes, kMaxProfileFileSize));
     EXPECT_EQ(bytes, "[PC]\r\nCOMPORT=COM1\r\nCOMRATE=9600\r\n[VENDER]\r\nPRTTYPE=0\r\n");
 }
 
@@ -146,4 +147,23 @@ TEST_F(Profile, FailedWriteReportsFalseAndLeavesTheFileWhole)
     // A path that exists but cannot be read as a file is never overwritten.
     EXPECT_FALSE(writeProfileString(dir.string(), "PC", "COMPORT", "COM1"));
     EXPECT_TRUE(fs::is_directory(dir));
+}
+
+// A settings file that is a FIFO or far too large reads as absent (at once, without waiting
+// for a writer) and is never overwritten.
+TEST_F(Profile, FifoOrHugeFileReadsAsAbsentAndIsKept)
+{
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(readProfileInt(path, "PC", "COMRATE", 9600), 9600);
+    EXPECT_FALSE(writeProfileString(path, "PC", "COMRATE", "38400"));
+    EXPECT_TRUE(fs::is_fifo(path));
+    fs::remove(path);
+
+    put("[PC]\r\nCOMRATE=19200\r\n");
+    fs::resize_file(path, kMaxProfileFileSize + 1);
+    EXPECT_EQ(readProfileInt(path, "PC", "COMRATE", 9600), 9600);
+    EXPECT_FALSE(writeProfileString(path, "PC", "COMRATE", "38400"));
+    EXPECT_EQ(fs::file_size(path), kMaxProfileFileSize + 1);
+    fs::resize_file(path, kMaxProfileFileSize);
+    EXPECT_EQ(readProfileInt(path, "PC", "COMRATE", 9600), 19200);
 }

@@ -6,9 +6,11 @@
 #include "logo/logolayout.h"
 #include "logo/logorender.h"
 #include "logo/workfile.h"
+#include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "platform/fonts.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -42,6 +44,15 @@ std::unique_ptr<QGuiApplication> startGui()
     auto app = std::make_unique<QGuiApplication>(argc, argv);
     platform::installFontSubstitutions();
     return app;
+}
+
+// Writes `image` as a PNG file through the same whole-file write as every other file.
+bool writePng(const QImage &image, const std::string &path)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
+           platform::writeFileAtomically(path, png.toStdString());
 }
 
 // Takes "-o VALUE" / "--png VALUE" style options; the rest are positional arguments.
@@ -106,7 +117,7 @@ int renderCommand(const std::vector<std::string> &args)
         return kFailure;
     }
     std::printf("%s\n", QFile::encodeName(written).constData());
-    if (!png.empty() && !work.save(argPath(png), "PNG")) {
+    if (!png.empty() && !writePng(work, png)) {
         std::fprintf(stderr, "quorvelctl: cannot write %s\n", png.c_str());
         return kFailure;
     }

@@ -3,8 +3,8 @@
 // scripts/screenshots.sh runs it into docs/images/.
 //
 // Each picture is one function in the table `kShots`; a new window gets a function that
-// builds it, shows it without running it modally, and returns framed(window) or a
-// composition of several.
+// builds it (from the application object it is handed, as the real program does), shows it
+// without running it modally, and returns framed(window) or a composition of several.
 #include "app/aboutdlg.h"
 #include "app/configdlg.h"
 #include "app/quorvelapp.h"
@@ -90,18 +90,18 @@ void settle()
         QCoreApplication::processEvents();
 }
 
-QImage shotMainWindow()
+QImage shotMainWindow(CQuorvelApp &app)
 {
-    CQuorvelDlg dlg;
+    CQuorvelDlg dlg(app);
     dlg.create();
     dlg.show();
     settle();
     return framed(&dlg);
 }
 
-QImage shotWindowMenu()
+QImage shotWindowMenu(CQuorvelApp &app)
 {
-    CQuorvelDlg dlg;
+    CQuorvelDlg dlg(app);
     dlg.create();
     dlg.show();
     settle();
@@ -118,7 +118,7 @@ QImage shotWindowMenu()
     return img;
 }
 
-QImage shotAboutBox()
+QImage shotAboutBox(CQuorvelApp &)
 {
     CAboutDlg about;
     about.create();
@@ -132,7 +132,7 @@ QImage shotAboutBox()
 // from run to run. Ticks are given by hand instead of waiting for the timer.
 class ShotClockDlg : public CClockSetDlg {
 public:
-    explicit ShotClockDlg(std::time_t now) : CClockSetDlg(VenderSessionOf(*CQuorvelApp::instance())), m_now(now) {}
+    ShotClockDlg(CQuorvelApp &app, std::time_t now) : CClockSetDlg(VenderSessionOf(app)), m_now(now) {}
     void tick() { OnTimer(kClockTimer); }
 
 protected:
@@ -157,7 +157,7 @@ std::time_t fixedMoment()
 
 // `lose` = true: the vendor goes away after the first tick, and the next tick finds it
 // silent.
-QImage shotClockDialog(bool lose)
+QImage shotClockDialog(CQuorvelApp &app, bool lose)
 {
     vendorsim::Options o;
     o.port = 0;
@@ -167,11 +167,10 @@ QImage shotClockDialog(bool lose)
         return {};
     const std::time_t now = fixedMoment();
     sim.setClockOffset(static_cast<long long>(now) - static_cast<long long>(std::time(nullptr)));
-    CQuorvelApp &app = *CQuorvelApp::instance();
     std::string message;
     app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())}, message);
 
-    ShotClockDlg dlg(now);
+    ShotClockDlg dlg(app, now);
     dlg.create();
     dlg.stopWindowTimer(CClockSetDlg::kClockTimer);
     dlg.show();
@@ -186,9 +185,9 @@ QImage shotClockDialog(bool lose)
     return img;
 }
 
-QImage shotCommSettings()
+QImage shotCommSettings(CQuorvelApp &app)
 {
-    CConfigDlg dlg(*CQuorvelApp::instance());
+    CConfigDlg dlg(app);
     dlg.create();
     dlg.show();
     settle();
@@ -198,7 +197,7 @@ QImage shotCommSettings()
 // The logo dialog designing a shop name and telephone number on the built-in background,
 // sent to a simulated vendor that keeps what it received in `outDir` (when not empty).
 // Returns the dialog and its preview as a desktop shows them side by side.
-QImage designAndSendLogo(const std::string &outDir)
+QImage designAndSendLogo(CQuorvelApp &app, const std::string &outDir)
 {
     vendorsim::Options o;
     o.port = 0;
@@ -206,7 +205,6 @@ QImage designAndSendLogo(const std::string &outDir)
     vendorsim::Simulator sim(o);
     if (!sim.start())
         return {};
-    CQuorvelApp &app = *CQuorvelApp::instance();
     std::string message;
     app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())}, message);
 
@@ -249,31 +247,31 @@ QImage designAndSendLogo(const std::string &outDir)
     return img;
 }
 
-QImage shotLogoDialog()
+QImage shotLogoDialog(CQuorvelApp &app)
 {
-    return designAndSendLogo({});
+    return designAndSendLogo(app, {});
 }
 
 // What the simulated vendor received from the logo dialog, as it draws it.
-QImage shotReceivedLogo()
+QImage shotReceivedLogo(CQuorvelApp &app)
 {
     QTemporaryDir out;
-    if (designAndSendLogo(out.path().toStdString()).isNull())
+    if (designAndSendLogo(app, out.path().toStdString()).isNull())
         return {};
     return QImage(out.filePath(QStringLiteral("received-logo.png")));
 }
 
 struct Shot {
     const char *name;
-    std::function<QImage()> take;
+    std::function<QImage(CQuorvelApp &)> take;
 };
 
 const Shot kShots[] = {
     {"main-window", shotMainWindow},
     {"window-menu", shotWindowMenu},
     {"about-box", shotAboutBox},
-    {"clock-dialog", [] { return shotClockDialog(false); }},
-    {"clock-dialog-comm-error", [] { return shotClockDialog(true); }},
+    {"clock-dialog", [](CQuorvelApp &app) { return shotClockDialog(app, false); }},
+    {"clock-dialog-comm-error", [](CQuorvelApp &app) { return shotClockDialog(app, true); }},
     {"comm-settings", shotCommSettings},
     {"logo-dialog", shotLogoDialog},
     {"received-logo", shotReceivedLogo},
@@ -311,7 +309,7 @@ int main(int argc, char **argv)
         if (!wanted)
             continue;
         const QString path = out.filePath(QString::fromLatin1(s.name) + QStringLiteral(".png"));
-        if (s.take().save(path, "PNG")) {
+        if (s.take(app).save(path, "PNG")) {
             std::printf("%s\n", qPrintable(path));
         } else {
             std::fprintf(stderr, "quorvel-screenshots: cannot write %s\n", qPrintable(path));
