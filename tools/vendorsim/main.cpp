@@ -11,7 +11,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: quorvel-vendorsim [OPTIONS]\n"
+    "Usage: quorvel-vendorsim [OPTIONS]\n"
     "\n"
     "A simulated vendor: answers the vendor commands (clock 0x01/0x02, device number\n"
     "0x03/0x04, logo 0x15, MFP parameters 0x20/0x21) on a loopback TCP port and logs one\n"
@@ -38,7 +38,8 @@ const char kUsage[] =
     "  --trailing N           add N junk bytes after every reply\n"
     "  --pad-reply N          add N zero bytes to the reply data of commands that return data\n"
     "  --truncate-reply N     cut such reply data to N bytes\n"
-    "  --help                 this text\n";
+    "  --help                 this text\n"
+    "  --version              the version of quorvel-vendorsim\n";
 
 bool parseNumber(const std::string &text, long min, long max, long &out)
 {
@@ -96,6 +97,10 @@ int main(int argc, char **argv)
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (a == "--version") {
+            std::printf("quorvel-vendorsim (Quorvel) %s\n", QUORVEL_VERSION);
             return 0;
         }
         if (a == "--quiet") {
