@@ -108,7 +108,8 @@ add_custom_command(OUTPUT ${gen}/doc/changelog.gz
   COMMAND ${GZIP} -9n -c ${pkg}/changelog > ${gen}/doc/changelog.gz
   DEPENDS ${pkg}/changelog
   VERBATIM)
-install(FILES ${pkg}/copyright ${gen}/doc/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The package is "quorvel"; CMAKE_INSTALL_DOCDIR would name the project, "Quorvel".
+install(FILES ${pkg}/copyright ${gen}/doc/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quorvel)
 
 # Everything above is made by the default build; quorvel_package_files is the part the
 # package needs, for a build of the package alone.
