@@ -5,7 +5,8 @@
 # have: the completion must take its commands from --help alone. Then against the real
 # program, so that its help keeps the layout the completion reads.
 set -uo pipefail
-script=$1 real=$2
+export LC_ALL=C # the expected lists are in byte order
+script=$(realpath "$1") real=$(realpath "$2")
 source "$script"
 
 tmp=$(mktemp -d)
