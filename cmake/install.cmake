@@ -19,11 +19,8 @@ set(pkg ${PROJECT_SOURCE_DIR}/packaging)
 set(gen ${PROJECT_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${gen}/man ${gen}/doc)
 
-# Files are world-readable and folders world-listable whatever the umask of the build.
-set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
-    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-
 # --- Version and release date from the changelog's newest entry -------------------------
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${pkg}/changelog)
 file(STRINGS ${pkg}/changelog changelog_lines)
 list(GET changelog_lines 0 changelog_head)
 if(NOT changelog_head MATCHES "^quorvel \\(([^)]+)\\)")
@@ -34,11 +31,11 @@ if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
                       "add a changelog entry for ${PROJECT_VERSION}")
 endif()
 set(release_date "")
+set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
 foreach(line IN LISTS changelog_lines)
   if(line MATCHES "^ -- .*  [A-Z][a-z][a-z], ([0-9]+) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
     set(day ${CMAKE_MATCH_1})
     set(year ${CMAKE_MATCH_3})
-    set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
     list(FIND months ${CMAKE_MATCH_2} month)
     math(EXPR month "${month} + 1")
     if(month LESS 10)

@@ -6,6 +6,8 @@
 #   CHECK=0    build the package only
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The folders CPack stages the package in keep the mode they are made with.
+umask 022
 scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build-package}
 
