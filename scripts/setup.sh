@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fontconfig
   xvfb xauth
+  help2man dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

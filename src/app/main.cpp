@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -50,13 +51,35 @@ void closeWindowsOnTerminationSignals()
         ::sigaction(sig, &sa, nullptr);
 }
 
+// --help and --version are answered before the GUI starts, so they work without a
+// display (manual page generation, a shell over ssh). The value after --host or --port is
+// skipped, as the command-line parser would take it as that value.
+bool answerInformationOption(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--host" || a == "--port") {
+            ++i;
+        } else if (a == "--help" || a == "-h") {
+            std::fputs(CQuorvelApp::Usage(), stdout);
+            return true;
+        } else if (a == "--version") {
+            std::printf("quorvel (Quorvel) %s\n", QUORVEL_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (answerInformationOption(argc, argv))
+        return 0;
     QApplication qa(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/quorvel.png")));
-    QApplication::setDesktopFileName(QStringLiteral("quorvel"));
+    QApplication::setDesktopFileName(QStringLiteral("org.quorvel.quorvel"));
     platform::installFontSubstitutions();
     platform::installUiFont();
     platform::installMessageBoxServiceFromEnvironment();

@@ -50,11 +50,12 @@ CQuorvelApp::~CQuorvelApp() = default;
 
 const char *CQuorvelApp::Usage()
 {
-    return "usage: quorvel [--host ADDR] [--port N]\n"
+    return "Usage: quorvel [--host ADDR] [--port N]\n"
            "\n"
            "  --host ADDR   address of the vendor, numeric IPv4 or IPv6 (default 127.0.0.1)\n"
            "  --port N      TCP port of the vendor (default 9004)\n"
            "  --help        this text\n"
+           "  --version     the version of quorvel\n"
            "\n"
            "The settings file quorvel.ini is read from the working directory.\n";
 }

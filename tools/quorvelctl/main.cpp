@@ -14,7 +14,7 @@ namespace {
 void printUsage(FILE *to)
 {
     std::fprintf(to,
-                 "usage: quorvelctl [--host ADDR] [--port N] [--trace] COMMAND ...\n"
+                 "Usage: quorvelctl [--host ADDR] [--port N] [--trace] COMMAND ...\n"
                  "\n"
                  "options:\n"
                  "  --host ADDR   vendor address in numeric form, IPv4 or IPv6 (default\n"
@@ -23,6 +23,7 @@ void printUsage(FILE *to)
                  "  --trace       print the communication trace, oldest line first, on\n"
                  "                standard error after the command\n"
                  "  --help        this text\n"
+                 "  --version     the version of quorvelctl\n"
                  "\n"
                  "commands:\n%s%s"
                  "\n"
@@ -52,6 +53,9 @@ int main(int argc, char **argv)
             args.emplace_back(a);
         } else if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
             printUsage(stdout);
+            return ctl::kSuccess;
+        } else if (!std::strcmp(a, "--version")) {
+            std::printf("quorvelctl (Quorvel) %s\n", QUORVEL_VERSION);
             return ctl::kSuccess;
         } else if (!std::strcmp(a, "--trace")) {
             opt.trace = true;

@@ -1,7 +1,9 @@
-// quorvel-icongen OUT.png: draws the application icon (res/quorvel.png), a receipt
-// with a coin in front of it. Run by hand after changing the drawing:
+// quorvel-icongen OUT.png [SIZE]: draws the application icon (res/quorvel.png), a receipt
+// with a coin in front of it, SIZE pixels square (default 128). Run by hand after changing
+// the drawing:
 //   build/bin/quorvel-icongen res/quorvel.png
-#include <QGuiApplication>
+// The build draws the installed icon in every size with it. It draws no text, so it needs
+// no application object and no display.
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -9,19 +11,25 @@
 #include <QRadialGradient>
 
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char **argv)
 {
-    QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: quorvel-icongen OUT.png\n");
+    // The drawing is laid out on a 128-unit square and scaled to the size asked for.
+    const int s = 128;
+    int size = s;
+    char *end = nullptr;
+    if (argc == 3)
+        size = int(std::strtol(argv[2], &end, 10));
+    if (argc < 2 || argc > 3 || (argc == 3 && (*end || size < 8 || size > 1024))) {
+        std::fprintf(stderr, "usage: quorvel-icongen OUT.png [SIZE]   (SIZE 8-1024, default 128)\n");
         return 2;
     }
-    const int s = 128;
-    QImage img(s, s, QImage::Format_ARGB32_Premultiplied);
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(qreal(size) / s, qreal(size) / s);
 
     // Tile.
     QLinearGradient bg(0, 0, 0, s);

@@ -11,7 +11,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: quorvel-vendorsim [OPTIONS]\n"
+    "Usage: quorvel-vendorsim [OPTIONS]\n"
     "\n"
     "A simulated vendor: answers the vendor commands (clock 0x01/0x02, device number\n"
     "0x03/0x04, logo 0x15, MFP parameters 0x20/0x21) on a loopback TCP port and logs one\n"
@@ -45,7 +45,8 @@ const char kUsage[] =
     "  --bad-cmd LIST         reply with another command code (the frame is otherwise valid)\n"
     "  --bad-sta LIST         reply with a status byte whose high nibble is set\n"
     "  --junk-before N        send N junk bytes (with a false SOH) before every reply\n"
-    "  --help                 this text\n";
+    "  --help                 this text\n"
+    "  --version              the version of quorvel-vendorsim\n";
 
 bool parseNumber(const std::string &text, long min, long max, long &out)
 {
@@ -103,6 +104,10 @@ int main(int argc, char **argv)
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (a == "--version") {
+            std::printf("quorvel-vendorsim (Quorvel) %s\n", QUORVEL_VERSION);
             return 0;
         }
         if (a == "--quiet") {
