@@ -657,7 +657,7 @@ private slots:
     void runsFromTheMainWindow()
     {
         startVendor();
-        CQuorvelDlg main;
+        CQuorvelDlg main(*m_app);
         main.create();
         main.show();
         int templateId = 0;
