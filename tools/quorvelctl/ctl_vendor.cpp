@@ -90,6 +90,8 @@ DeviceDateTime localNow()
             uint8_t(tm.tm_hour),       uint8_t(tm.tm_min),     uint8_t(tm.tm_sec)};
 }
 
+} // namespace
+
 // Opens the connection, runs the operation, closes, prints the trace when asked for.
 int withVendor(const Options &opt, const std::function<int(COrvathVender &)> &op)
 {
@@ -111,6 +113,8 @@ int withVendor(const Options &opt, const std::function<int(COrvathVender &)> &op
             std::fprintf(stderr, "%s\n", utf8(line).c_str());
     return rc;
 }
+
+namespace {
 
 int clockCommand(const Options &opt, const std::vector<std::string> &args)
 {
