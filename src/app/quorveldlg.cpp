@@ -4,6 +4,7 @@
 #include "app/configdlg.h"
 #include "app/vendersessionof.h"
 #include "clock/clocksetdlg.h"
+#include "mfp/mfpcnfdlg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,13 +19,11 @@ QIcon applicationIcon()
 }
 } // namespace
 
-// The dialog behind 109 (MFP settings) is not built yet: its entry names no handler, so
-// the window menu greys it out.
 const platform::CommandTable<CQuorvelDlg> CQuorvelDlg::kCommands = {
     {IDC_SHOPLOGO, platform::Notify::Clicked, &CQuorvelDlg::OnShopLogo},
     {IDC_CLOCKSET, platform::Notify::Clicked, &CQuorvelDlg::OnClockSet},
     {ID_COMMSETTINGS, platform::Notify::Command, &CQuorvelDlg::OnCommSettings},
-    {ID_MFPSETTINGS, platform::Notify::Command, nullptr},
+    {ID_MFPSETTINGS, platform::Notify::Command, &CQuorvelDlg::OnMfpSettings},
 };
 
 CQuorvelDlg::CQuorvelDlg() : platform::Dialog(IDD), m_hIcon(applicationIcon())
@@ -129,6 +128,15 @@ void CQuorvelDlg::OnClockSet()
     if (!app)
         return;
     CClockSetDlg dlg(VenderSessionOf(*app));
+    dlg.runModal();
+}
+
+void CQuorvelDlg::OnMfpSettings()
+{
+    CQuorvelApp *app = CQuorvelApp::instance();
+    if (!app)
+        return;
+    CMfpcnfDlg dlg(VenderSessionOf(*app));
     dlg.runModal();
 }
 

@@ -45,6 +45,7 @@ protected:
     void OnShopLogo();
     void OnClockSet();
     void OnCommSettings();
+    void OnMfpSettings();
 
 private:
     void updateWindowMenu();
