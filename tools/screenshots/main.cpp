@@ -11,6 +11,7 @@
 #include "app/quorveldlg.h"
 #include "app/vendersessionof.h"
 #include "clock/clocksetdlg.h"
+#include "mfp/mfpcnfdlg.h"
 #include "platform/fonts.h"
 #include "platform/messagebox.h"
 #include "vendorsim/vendorsim.h"
@@ -23,6 +24,7 @@
 #include <QLinearGradient>
 #include <QMenu>
 #include <QPainter>
+#include <QTreeWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -189,6 +191,39 @@ QImage shotCommSettings()
     return framed(&dlg);
 }
 
+// The MFP dialog after a receive from a simulated vendor whose paper 3 holds A4 on a
+// second-line FAX, with the tree item of `tag` chosen.
+QImage shotMfpDialog(int tag)
+{
+    vendorsim::Options o;
+    o.port = 0;
+    vendorsim::Simulator sim(o);
+    if (!sim.start())
+        return {};
+    auto set = sim.mfpParameters();
+    const uint8_t paper3[] = {2, 4, 1, 0, 0, 0, 3, 6, 0, 1, 0};
+    std::copy(std::begin(paper3), std::end(paper3), set.begin() + 22);
+    set[110] = 1;
+    sim.setMfpParameters(set);
+    CQuorvelApp &app = *CQuorvelApp::instance();
+    std::string message;
+    app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())}, message);
+
+    CMfpcnfDlg dlg(VenderSessionOf(app));
+    dlg.create();
+    dlg.show();
+    dlg.command(CMfpcnfDlg::IDC_RECEIVE, platform::Notify::Clicked);
+    QTreeWidget *tree = dlg.Tree();
+    tree->topLevelItem(0)->setExpanded(true); // the paper numbers
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->data(0, Qt::UserRole).toInt() == tag)
+            tree->setCurrentItem(*it);
+    settle();
+    QImage img = framed(&dlg);
+    dlg.destroyWindow();
+    return img;
+}
+
 struct Shot {
     const char *name;
     std::function<QImage()> take;
@@ -201,6 +236,8 @@ const Shot kShots[] = {
     {"clock-dialog", [] { return shotClockDialog(false); }},
     {"clock-dialog-comm-error", [] { return shotClockDialog(true); }},
     {"comm-settings", shotCommSettings},
+    {"mfp-dialog-paper", [] { return shotMfpDialog(CMfpcnfDlg::TAG_PAPER + 3); }},
+    {"mfp-dialog-fax", [] { return shotMfpDialog(CMfpcnfDlg::TAG_FAX_LINE2); }},
 };
 
 } // namespace
