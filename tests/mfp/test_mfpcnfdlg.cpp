@@ -379,6 +379,23 @@ private slots:
         QCOMPARE(rows(*dlg), entryRows(held, 9));
     }
 
+    // A paper block shorter than 110 bytes is a failure and leaves the papers as they were.
+    void shortReplyIsAFailure()
+    {
+        vendorHolds(varied());
+        auto dlg = openDialog();
+        select(*dlg, 0x11);
+        pick(*dlg, CMfpcnfDlg::IDC_PAPER_COLOR, 2);
+        const MfpParameterSet before = dlg->Params();
+        vendorsim::Faults f;
+        f.truncateReply = 2 + 109;
+        m_sim->setFaults(f);
+        click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        expectBox(0, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
+        QCOMPARE(dlg->Params(), before);
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_PAPER_COLOR)->currentIndex(), 2);
+    }
+
     void sendRightAfterOpeningSendsTheInitialSet()
     {
         vendorHolds(varied());
