@@ -96,8 +96,8 @@ void readTextLayerLine(std::string_view rest, LogoLayout &fileCopy)
     ReadQuotedField(rest, layer.text);
 }
 
-// Takes the next line (without its LF, and without the CR before that LF) off `content`.
-// False when `content` is used up.
+} // namespace
+
 bool nextLine(std::string_view &content, std::string_view &line)
 {
     if (content.empty())
@@ -109,8 +109,6 @@ bool nextLine(std::string_view &content, std::string_view &line)
         line.remove_suffix(1);
     return true;
 }
-
-} // namespace
 
 void EscapeLineBreaks(std::string &dest, std::string_view text)
 {

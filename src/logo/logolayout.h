@@ -75,6 +75,10 @@ int32_t ReadIntField(std::string_view &cursor);
 // empty.
 void ReadQuotedField(std::string_view &cursor, std::string &out);
 
+// Takes the next line (without its LF, and without the CR before that LF) off `content`,
+// as a text file read line by line gives it. False when `content` is used up.
+bool nextLine(std::string_view &content, std::string_view &line);
+
 // True when `line` starts with `keyword` (byte for byte, letter case included) followed by
 // the end of the line, a blank or a comma. On false the caller shows WrongFileMessage().
 bool MatchKeyword(std::string_view line, std::string_view keyword);

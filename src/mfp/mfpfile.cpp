@@ -14,20 +14,6 @@
 
 namespace {
 
-// Takes the next line off `content` (without its LF, or CR LF); false at the end. The
-// last line counts even without a line end; an empty content has no line.
-bool nextLine(std::string_view &content, std::string_view &line)
-{
-    if (content.empty())
-        return false;
-    const size_t nl = content.find('\n');
-    line = content.substr(0, nl);
-    content.remove_prefix(nl == std::string_view::npos ? content.size() : nl + 1);
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-    return true;
-}
-
 bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';

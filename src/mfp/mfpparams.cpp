@@ -18,14 +18,7 @@ MfpParameterSet MfpParameterSet::Initial()
 
 size_t MfpParameterSet::blockSize(MfpParamKind kind)
 {
-    switch (kind) {
-    case MfpParamKind::Paper:
-        return kMfpPaperBlockSize;
-    case MfpParamKind::FaxLine2:
-    case MfpParamKind::ScanCharging:
-        return 1;
-    }
-    return 0;
+    return kind == MfpParamKind::Paper ? kMfpPaperBlockSize : 1;
 }
 
 uint8_t *MfpParameterSet::block(MfpParamKind kind)

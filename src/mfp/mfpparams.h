@@ -62,7 +62,7 @@ struct MfpParameterSet {
     // 110, kind 2 byte 111.
     uint8_t *block(MfpParamKind kind);
     const uint8_t *block(MfpParamKind kind) const;
-    static size_t blockSize(MfpParamKind kind);
+    static size_t blockSize(MfpParamKind kind); // of one of the three kinds
 
     bool operator==(const MfpParameterSet &) const = default;
 };
