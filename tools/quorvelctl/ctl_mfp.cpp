@@ -62,8 +62,9 @@ void printSet(const MfpParameterSet &set)
     for (size_t k = 0; k < kMfpPaperCount; ++k) {
         auto b = [&](size_t field) { return unsigned(set.entryByte(k, field)); };
         const unsigned code = b(PaperCodeIndex);
-        std::string line = utf8(mfptext::kTreePaperItemFormat);
-        line.replace(line.find("%d"), 2, std::to_string(k + 1));
+        char label[64];
+        std::snprintf(label, sizeof label, mfptext::kTreePaperItemFormat, int(k + 1));
+        std::string line = utf8(label);
         line += ": " + (code < kPaperCodeRows ? utf8(PaperCodeItemText(code)) : std::to_string(code));
         const std::string fields[] = {
             rowText(mfptext::kLefSefNames, b(LefSef)),         rowText(mfptext::kWidePaperNames, b(WidePaper)),
