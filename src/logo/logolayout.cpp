@@ -1,6 +1,8 @@
 #include "logo/logolayout.h"
 
 #include "platform/atomicfile.h"
+#include "texts/files.h"
+#include "texts/logo.h"
 
 #include <QFile>
 
@@ -276,9 +278,9 @@ LogoMessage MessageFor(LoadLayoutOutcome outcome)
 {
     switch (outcome) {
     case LoadLayoutOutcome::Loaded:
-        return MakeLogoMessage("ファイルを読込みました。", platform::MsgIcon::Information);
+        return MakeLogoMessage(logotext::kMsgLayoutLoaded, platform::MsgIcon::Information);
     case LoadLayoutOutcome::CannotOpen:
-        return MakeLogoMessage("ファイルが開けません！", platform::MsgIcon::Stop);
+        return MakeLogoMessage(filetext::kMsgCannotOpenFile, platform::MsgIcon::Stop);
     case LoadLayoutOutcome::WrongKind:
         break;
     }

@@ -5,6 +5,7 @@
 // Every text here (layer texts, face names, the background file name) is CP932 bytes, and
 // every length and character test counts bytes.
 #include "logo/logomessages.h"
+#include "texts/logo.h"
 
 #include <QString>
 
@@ -23,8 +24,8 @@ constexpr int32_t kNormalPrinterType = 1;
 // Index of a text layer within a layout.
 enum LayerIndex : int { ShopNameLayer = 0, TelLayer = 1 };
 
-// "ＭＳ 明朝" in CP932: the face every new layer starts with.
-inline constexpr std::string_view kDefaultFaceName = "\x82\x6C\x82\x72\x20\x96\xBE\x92\xA9";
+// The face every new layer starts with (CP932).
+inline constexpr std::string_view kDefaultFaceName = logotext::kDefaultFaceName;
 
 // One text layer. A line break inside `text` is the pair CR LF.
 struct TextLayer {

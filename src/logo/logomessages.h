@@ -30,5 +30,5 @@ LogoMessage CannotCreateFileMessage();
 // "作業ファイルが開けません", exclamation: the work file could not be written or read.
 LogoMessage WorkFileUnusableMessage();
 
-// Builds a message from a UTF-8 literal of our sources.
-LogoMessage MakeLogoMessage(const char *utf8, platform::MsgIcon icon);
+// Builds a message from a text of the catalogue (CP932).
+LogoMessage MakeLogoMessage(const char *cp932, platform::MsgIcon icon);

@@ -7,6 +7,7 @@
 #include "platform/controls.h"
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
+#include "texts/files.h"
 #include "texts/mfp.h"
 
 #include <QComboBox>
@@ -297,7 +298,7 @@ void CMfpcnfDlg::OnSave()
     if (!chosen)
         return;
     if (MfpFileExists(chosen->path) &&
-        platform::messageBox(mfptext::kMsgOverwrite, MsgIcon::Question, platform::MsgButtons::YesNo) !=
+        platform::messageBox(filetext::kMsgOverwrite, MsgIcon::Question, platform::MsgButtons::YesNo) !=
             platform::MsgResult::Yes)
         return;
     if (SaveMfpFile(chosen->path, m_params) == MfpSaveOutcome::Saved)
@@ -314,7 +315,7 @@ void CMfpcnfDlg::OnLoad()
             platform::messageBox(mfptext::kMsgLoaded, MsgIcon::Information);
             break;
         case MfpLoadOutcome::CannotOpen:
-            platform::messageBox(mfptext::kMsgCannotOpen, MsgIcon::Stop);
+            platform::messageBox(filetext::kMsgCannotOpenFile, MsgIcon::Stop);
             break;
         case MfpLoadOutcome::WrongKind:
             ShowLogoMessage(WrongFileMessage());

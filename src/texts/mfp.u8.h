@@ -149,8 +149,6 @@ inline constexpr char kFileKeyword[] = "MFPconfig";
 inline constexpr char kFileDefaultName[] = "MFPconfig.csv";
 inline constexpr char kFileExtension[] = "csv";
 inline constexpr char kFileFilter[] = "MFPファイル形式 (*.csv)|*.csv||";
-inline constexpr char kMsgOverwrite[] = "同じ名前のファイルが存在します。\n上書しますか？";
-inline constexpr char kMsgCannotOpen[] = "ファイルが開けません！";
 inline constexpr char kMsgLoaded[] = "ファイルを読み込みました。";
 
 } // namespace mfptext

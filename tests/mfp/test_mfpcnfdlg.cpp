@@ -11,6 +11,7 @@
 #include "platform/fonts.h"
 #include "platform/messagebox.h"
 #include "testutil.h"
+#include "texts/files.h"
 #include "texts/mfp.h"
 #include "vendorsim/vendorsim.h"
 
@@ -477,7 +478,7 @@ private slots:
         m_files->answer(path);
         m_boxes->answer(MsgResult::No);
         click(*dlg, CMfpcnfDlg::IDC_SAVE);
-        expectBox(1, mfptext::kMsgOverwrite, MsgIcon::Question);
+        expectBox(1, filetext::kMsgOverwrite, MsgIcon::Question);
         QCOMPARE(m_boxes->boxes()[1].buttons, platform::MsgButtons::YesNo);
         QCOMPARE(m_boxes->boxes().size(), size_t(2));
         QCOMPARE(slurp(path), std::string("old"));
@@ -510,7 +511,7 @@ private slots:
         m_files->answer(file("missing.csv"));
         click(*dlg, CMfpcnfDlg::IDC_LOAD);
         QVERIFY(!m_files->requests()[0].save);
-        expectBox(0, mfptext::kMsgCannotOpen, MsgIcon::Stop);
+        expectBox(0, filetext::kMsgCannotOpenFile, MsgIcon::Stop);
         m_files->answer(wrong);
         click(*dlg, CMfpcnfDlg::IDC_LOAD);
         expectBox(1, platform::cp932FromUtf8("異なるファイルです！"), MsgIcon::Stop);

@@ -7,6 +7,7 @@
 #include "logo/logomessages.h"
 #include "mfp/mfpfile.h"
 #include "platform/codepage.h"
+#include "texts/files.h"
 #include "texts/mfp.h"
 
 #include <cstdio>
@@ -41,7 +42,7 @@ bool loadFile(const std::string &file, MfpParameterSet &set)
     case MfpLoadOutcome::Loaded:
         return true;
     case MfpLoadOutcome::CannotOpen:
-        std::fprintf(stderr, "%s: %s\n", file.c_str(), utf8(mfptext::kMsgCannotOpen).c_str());
+        std::fprintf(stderr, "%s: %s\n", file.c_str(), utf8(filetext::kMsgCannotOpenFile).c_str());
         return false;
     case MfpLoadOutcome::WrongKind:
         std::fprintf(stderr, "%s: %s\n", file.c_str(), utf8(WrongFileMessage().text).c_str());
