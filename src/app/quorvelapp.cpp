@@ -5,6 +5,7 @@
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
 #include "platform/profile.h"
+#include "texts/comm.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -186,7 +187,7 @@ void CQuorvelApp::OpenVender()
 {
     m_vender.SetAddress(m_host, m_port);
     if (!m_vender.OpenSession(1))
-        platform::messageBox(platform::cp932FromUtf8("通信できません。\n環境を確認してください。"));
+        platform::messageBox(commtext::kMsgNoConnection);
 }
 
 void CQuorvelApp::CloseVender()

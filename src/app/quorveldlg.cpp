@@ -5,6 +5,7 @@
 #include "app/vendersessionof.h"
 #include "clock/clocksetdlg.h"
 #include "logo/shopdlg.h"
+#include "mfp/mfpcnfdlg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,13 +20,11 @@ QIcon applicationIcon()
 }
 } // namespace
 
-// The dialog behind 109 (MFP settings) is not built yet: its entry names no handler, so
-// the window menu greys it out.
 const platform::CommandTable<CQuorvelDlg> CQuorvelDlg::kCommands = {
     {IDC_SHOPLOGO, platform::Notify::Clicked, &CQuorvelDlg::OnShopLogo},
     {IDC_CLOCKSET, platform::Notify::Clicked, &CQuorvelDlg::OnClockSet},
     {ID_COMMSETTINGS, platform::Notify::Command, &CQuorvelDlg::OnCommSettings},
-    {ID_MFPSETTINGS, platform::Notify::Command, nullptr},
+    {ID_MFPSETTINGS, platform::Notify::Command, &CQuorvelDlg::OnMfpSettings},
 };
 
 CQuorvelDlg::CQuorvelDlg(CQuorvelApp &app) : platform::Dialog(IDD), m_app(app), m_hIcon(applicationIcon())
@@ -128,6 +127,12 @@ void CQuorvelDlg::OnShopLogo()
 void CQuorvelDlg::OnClockSet()
 {
     CClockSetDlg dlg(VenderSessionOf(m_app));
+    dlg.runModal();
+}
+
+void CQuorvelDlg::OnMfpSettings()
+{
+    CMfpcnfDlg dlg(VenderSessionOf(m_app));
     dlg.runModal();
 }
 

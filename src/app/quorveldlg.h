@@ -47,6 +47,7 @@ protected:
     void OnShopLogo();
     void OnClockSet();
     void OnCommSettings();
+    void OnMfpSettings();
 
 private:
     void updateWindowMenu();

@@ -1,9 +1,9 @@
 #include "clock/clocksetdlg.h"
 
 #include "clock/reportfailure.h"
-#include "platform/codepage.h"
 #include "platform/controls.h"
 #include "platform/messagebox.h"
+#include "texts/clock.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -16,13 +16,8 @@
 #include <cstring>
 
 using platform::MsgIcon;
-using platform::cp932FromUtf8;
 
 namespace {
-
-// The operator's titles of the two settings, for the failure report.
-const char *const kSetClockTitle = "時刻情報の設定";
-const char *const kSetNumberTitle = "装置番号の設定";
 
 std::string format2(int v)
 {
@@ -88,7 +83,7 @@ CClockSetDlg::~CClockSetDlg()
 
 const std::string &CClockSetDlg::CommErrorText()
 {
-    static const std::string text = cp932FromUtf8(">> 通信異常です <<");
+    static const std::string text = clocktext::kCommError;
     return text;
 }
 
@@ -282,10 +277,10 @@ void CClockSetDlg::SetDeviceClock(const LocalTime &time)
     t.minute = uint8_t(time.minute);
     t.second = uint8_t(time.second);
     if (SetClock(t)) {
-        platform::messageBox(cp932FromUtf8("時刻情報を設定しました"), MsgIcon::Information);
+        platform::messageBox(clocktext::kMsgClockSet, MsgIcon::Information);
         m_bReachable = true;
     } else {
-        ReportFailure(false, cp932FromUtf8(kSetClockTitle));
+        ReportFailure(false, clocktext::kTitleSetClock);
         m_bReachable = false; // the controls stay as they are until the next tick decides
     }
 }
@@ -304,11 +299,15 @@ void CClockSetDlg::OnSetEdited()
     const struct {
         QComboBox *list;
         const char *name;
-    } lists[] = {{m_cbYear, "年"}, {m_cbMonth, "月"}, {m_cbDay, "日"}, {m_cbHour, "時"}, {m_cbMinute, "分"}};
+    } lists[] = {{m_cbYear, clocktext::kFieldYear},
+                 {m_cbMonth, clocktext::kFieldMonth},
+                 {m_cbDay, clocktext::kFieldDay},
+                 {m_cbHour, clocktext::kFieldHour},
+                 {m_cbMinute, clocktext::kFieldMinute}};
     for (const auto &l : lists) {
         if (platform::comboCurSel(l.list) < 0) {
-            platform::messageBox(cp932FromUtf8("編集時刻の") + cp932FromUtf8(l.name) +
-                                     cp932FromUtf8("が選択されていません。\n選択してから設定してください。"),
+            platform::messageBox(std::string(clocktext::kMsgNotSelectedBefore) + l.name +
+                                     clocktext::kMsgNotSelectedAfter,
                                  MsgIcon::Exclamation);
             return;
         }
@@ -323,7 +322,7 @@ void CClockSetDlg::OnSetEdited()
     if (!DateExists(t.year, t.month, t.day)) {
         char date[64];
         std::snprintf(date, sizeof date, "%04d/%02d/%02d", t.year, t.month, t.day);
-        platform::messageBox(date + cp932FromUtf8(" は存在しない日付です。\n編集時刻の日付を確認してください。"),
+        platform::messageBox(date + std::string(clocktext::kMsgNoSuchDate),
                              MsgIcon::Exclamation);
         return;
     }
@@ -346,12 +345,12 @@ void CClockSetDlg::OnSetDeviceNumber()
     for (qsizetype i = 0; i < typed.size() && i < qsizetype(kDeviceNumberLength); ++i)
         refused = refused || typed[i].unicode() >= 0x80;
     if (refused) {
-        platform::messageBox(cp932FromUtf8("半角英数文字以外は使用できません"), MsgIcon::Exclamation);
+        platform::messageBox(clocktext::kMsgNotAscii, MsgIcon::Exclamation);
         return;
     }
 
     if (SetDeviceNumber(text))
-        platform::messageBox(cp932FromUtf8("装置番号を設定しました"), MsgIcon::Information);
+        platform::messageBox(clocktext::kMsgNumberSet, MsgIcon::Information);
     else
-        ReportFailure(false, cp932FromUtf8(kSetNumberTitle));
+        ReportFailure(false, clocktext::kTitleSetNumber);
 }

@@ -1,12 +1,11 @@
 #include "clock/reportfailure.h"
 
-#include "platform/codepage.h"
 #include "platform/messagebox.h"
+#include "texts/clock.h"
 
 const std::string &FailureMessageTemplate()
 {
-    static const std::string text =
-        platform::cp932FromUtf8("%sに失敗しました。\nベンダーとの通信を確認してください。");
+    static const std::string text = clocktext::kFailureTemplate;
     return text;
 }
 

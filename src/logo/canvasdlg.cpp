@@ -2,6 +2,8 @@
 
 #include "logo/logolayout.h"
 #include "logo/shopdlg.h"
+#include "platform/codepage.h"
+#include "texts/logo.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -26,7 +28,7 @@ void CCanvasDlg::paintEvent(QPaintEvent *)
 
 void CCanvasDlg::OnPaint()
 {
-    static const QString title = QString::fromUtf8("印刷イメージ");
+    static const QString title = platform::fromCp932(logotext::kCanvasTitle);
     if (windowTitle() != title)
         setWindowTitle(title);
     QPainter painter(this);

@@ -1,6 +1,8 @@
 #include "logo/logolayout.h"
 
 #include "platform/atomicfile.h"
+#include "texts/files.h"
+#include "texts/logo.h"
 
 #include <QFile>
 
@@ -96,8 +98,8 @@ void readTextLayerLine(std::string_view rest, LogoLayout &fileCopy)
     ReadQuotedField(rest, layer.text);
 }
 
-// Takes the next line (without its LF, and without the CR before that LF) off `content`.
-// False when `content` is used up.
+} // namespace
+
 bool nextLine(std::string_view &content, std::string_view &line)
 {
     if (content.empty())
@@ -109,8 +111,6 @@ bool nextLine(std::string_view &content, std::string_view &line)
         line.remove_suffix(1);
     return true;
 }
-
-} // namespace
 
 void EscapeLineBreaks(std::string &dest, std::string_view text)
 {
@@ -278,9 +278,9 @@ LogoMessage MessageFor(LoadLayoutOutcome outcome)
 {
     switch (outcome) {
     case LoadLayoutOutcome::Loaded:
-        return MakeLogoMessage("ファイルを読込みました。", platform::MsgIcon::Information);
+        return MakeLogoMessage(logotext::kMsgLayoutLoaded, platform::MsgIcon::Information);
     case LoadLayoutOutcome::CannotOpen:
-        return MakeLogoMessage("ファイルが開けません！", platform::MsgIcon::Stop);
+        return MakeLogoMessage(filetext::kMsgCannotOpenFile, platform::MsgIcon::Stop);
     case LoadLayoutOutcome::WrongKind:
         break;
     }

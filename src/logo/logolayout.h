@@ -5,6 +5,7 @@
 // Every text here (layer texts, face names, the background file name) is CP932 bytes, and
 // every length and character test counts bytes.
 #include "logo/logomessages.h"
+#include "texts/logo.h"
 
 #include <QString>
 
@@ -24,8 +25,8 @@ constexpr int32_t kNormalPrinterType = 1;
 // Index of a text layer within a layout.
 enum LayerIndex : int { ShopNameLayer = 0, TelLayer = 1 };
 
-// "ＭＳ 明朝" in CP932: the face every new layer starts with.
-inline constexpr std::string_view kDefaultFaceName = "\x82\x6C\x82\x72\x20\x96\xBE\x92\xA9";
+// The face every new layer starts with (CP932).
+inline constexpr std::string_view kDefaultFaceName = logotext::kDefaultFaceName;
 
 // One text layer. A line break inside `text` is the pair CR LF.
 struct TextLayer {
@@ -75,6 +76,10 @@ int32_t ReadIntField(std::string_view &cursor);
 // to the end of the line is the field. `out` is replaced, and left empty when the cursor is
 // empty.
 void ReadQuotedField(std::string_view &cursor, std::string &out);
+
+// Takes the next line (without its LF, and without the CR before that LF) off `content`,
+// as a text file read line by line gives it. False when `content` is used up.
+bool nextLine(std::string_view &content, std::string_view &line);
 
 // True when `line` starts with `keyword` (byte for byte, letter case included) followed by
 // the end of the line, a blank or a comma. On false the caller shows WrongFileMessage().

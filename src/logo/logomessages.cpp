@@ -1,12 +1,13 @@
 #include "logo/logomessages.h"
 
-#include "platform/codepage.h"
+#include "texts/files.h"
+#include "texts/logo.h"
 
 using platform::MsgIcon;
 
-LogoMessage MakeLogoMessage(const char *utf8, MsgIcon icon)
+LogoMessage MakeLogoMessage(const char *cp932, MsgIcon icon)
 {
-    return {platform::cp932FromUtf8(utf8), icon};
+    return {cp932, icon};
 }
 
 void ShowLogoMessage(const LogoMessage &message)
@@ -17,26 +18,26 @@ void ShowLogoMessage(const LogoMessage &message)
 
 LogoMessage WrongFileMessage()
 {
-    return MakeLogoMessage("異なるファイルです！", MsgIcon::Stop);
+    return MakeLogoMessage(filetext::kMsgWrongFile, MsgIcon::Stop);
 }
 
 LogoMessage FileWrittenMessage()
 {
-    return MakeLogoMessage("ファイルを記録しました", MsgIcon::Information);
+    return MakeLogoMessage(filetext::kMsgFileWritten, MsgIcon::Information);
 }
 
 LogoMessage CannotCreateFileMessage()
 {
-    return MakeLogoMessage("ファイルが作れません！", MsgIcon::Exclamation);
+    return MakeLogoMessage(filetext::kMsgCannotCreateFile, MsgIcon::Exclamation);
 }
 
 LogoMessage WorkFileUnusableMessage()
 {
-    return MakeLogoMessage("作業ファイルが開けません", MsgIcon::Exclamation);
+    return MakeLogoMessage(logotext::kMsgWorkFileUnusable, MsgIcon::Exclamation);
 }
 
 bool AskOverwrite()
 {
-    static const std::string question = platform::cp932FromUtf8("同じ名前のファイルが存在します。\n上書しますか？");
+    static const std::string question = filetext::kMsgOverwrite;
     return platform::messageBox(question, MsgIcon::Question, platform::MsgButtons::YesNo) == platform::MsgResult::Yes;
 }

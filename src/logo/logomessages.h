@@ -34,5 +34,5 @@ LogoMessage WorkFileUnusableMessage();
 // returns true only when the operator answers Yes.
 bool AskOverwrite();
 
-// Builds a message from a UTF-8 literal of our sources.
-LogoMessage MakeLogoMessage(const char *utf8, platform::MsgIcon icon);
+// Builds a message from a text of the catalogue (CP932).
+LogoMessage MakeLogoMessage(const char *cp932, platform::MsgIcon icon);

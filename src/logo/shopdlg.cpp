@@ -7,6 +7,7 @@
 #include "platform/controls.h"
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
+#include "texts/logo.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -21,13 +22,12 @@
 #include <optional>
 
 using platform::MsgIcon;
-using platform::cp932FromUtf8;
 
 namespace {
 
 const std::string &noBackgroundCaption()
 {
-    static const std::string text = cp932FromUtf8("( なし )");
+    static const std::string text = logotext::kNoBackground;
     return text;
 }
 
@@ -39,7 +39,7 @@ QString pathOf(const platform::FileDialogResult &chosen)
 
 const std::string &layoutFilter()
 {
-    static const std::string filter = cp932FromUtf8("店名ロゴファイル形式 (*.slp)|*.slp||");
+    static const std::string filter = logotext::kLayoutFileFilter;
     return filter;
 }
 
@@ -157,13 +157,12 @@ std::string CShopDlg::UnencodableMessage(const QString &character)
     const uint code = character.isEmpty() ? 0u : uint(character.toUcs4().value(0));
     const QString hex = QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0'));
     return platform::toCp932(
-        QString::fromUtf8("Shift-JIS で表せない文字 (U+%1) は使えません。\n入力を取り消しました。").arg(hex));
+        platform::fromCp932(logotext::kMsgCharacterNotCp932).arg(hex));
 }
 
 std::string CShopDlg::UnencodableFileNameMessage()
 {
-    return cp932FromUtf8("ファイル名に Shift-JIS で表せない文字があるため、この画像は使えません。\n"
-                         "ファイル名を変えてから選んでください。");
+    return logotext::kMsgFileNameNotCp932;
 }
 
 bool CShopDlg::OnInitDialog()
@@ -355,7 +354,7 @@ void CShopDlg::OnChooseBackground()
 {
     const std::optional<platform::FileDialogResult> chosen =
         chooseFile(false, m_backgroundLoaded ? itemText(IDC_BACKGROUND) : std::string("Shop.bmp"), "bmp",
-                   cp932FromUtf8("イメージファイル (*.bmp)|*.bmp||"));
+                   logotext::kPictureFileFilter);
     if (!chosen) {
         // Cancelling is how the operator removes a background picture.
         m_backgroundLoaded = false;
@@ -437,7 +436,7 @@ void CShopDlg::LoadLayout()
     SelectLayer(ShopNameLayer);
     SetPrinterType();
     DoDataExchange();
-    ShowLogoMessage(MakeLogoMessage("ファイルを読込みました。", MsgIcon::Information));
+    ShowLogoMessage(MakeLogoMessage(logotext::kMsgLayoutLoaded, MsgIcon::Information));
 }
 
 bool CShopDlg::WriteWorkImage()
@@ -464,9 +463,9 @@ void CShopDlg::OnSendLogo()
     const bool sent = m_session.vender &&
                       m_session.vender->SendLogo(m_printerType, QFile::encodeName(m_workFilePath).toStdString());
     if (sent)
-        ShowLogoMessage(MakeLogoMessage("領収書店名イメージを送信しました", MsgIcon::Information));
+        ShowLogoMessage(MakeLogoMessage(logotext::kMsgLogoSent, MsgIcon::Information));
     else
-        ShowLogoMessage(MakeLogoMessage("送信失敗しました \n環境を確認してください。", MsgIcon::Stop));
+        ShowLogoMessage(MakeLogoMessage(logotext::kMsgLogoSendFailed, MsgIcon::Stop));
 }
 
 void CShopDlg::OnBack()

@@ -3,8 +3,11 @@
 // main.cpp parses the global options and dispatches; each command family lives in its
 // own file.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+class COrvathVender;
 
 namespace ctl {
 
@@ -23,8 +26,16 @@ int runVendorCommand(const Options &opt, const std::vector<std::string> &args);
 // "logo render ...", "logo header ..." (files only, no vendor).
 int runLogoFileCommand(const std::vector<std::string> &args);
 
+// "mfp get ...", "mfp set ...", "mfp show ..." (the vendor's MFP parameters and their file).
+int runMfpCommand(const Options &opt, const std::vector<std::string> &args);
+
+// Opens the connection, runs `op`, closes it, and prints the trace when asked for. When
+// the connection cannot be opened, says so and returns kFailure without running `op`.
+int withVendor(const Options &opt, const std::function<int(COrvathVender &)> &op);
+
 // Help text for each family, appended to --help.
 const char *vendorCommandsHelp();
 const char *logoFileCommandsHelp();
+const char *mfpCommandsHelp();
 
 } // namespace ctl

@@ -5,6 +5,9 @@
 #include "comm/texts.h"
 #include "comm/vender.h"
 #include "platform/codepage.h"
+#include "texts/clock.h"
+#include "texts/comm.h"
+#include "texts/logo.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,21 +20,21 @@ namespace ctl {
 
 namespace {
 
-// Messages the tool shows (UTF-8 here; the desktop tool shows the same texts).
-const char kMsgNoConnection[] = "通信できません。\n環境を確認してください。";
-const char kMsgClockUnreadable[] = ">> 通信異常です <<";
-const char kMsgClockSet[] = "時刻情報を設定しました";
-const char kMsgNumberSet[] = "装置番号を設定しました";
-const char kMsgNotAscii[] = "半角英数文字以外は使用できません";
-const char kMsgLogoSent[] = "領収書店名イメージを送信しました";
-const char kMsgLogoFailed[] = "送信失敗しました \n環境を確認してください。";
-const char kTitleClockSet[] = "時刻情報の設定";
-const char kTitleNumberSet[] = "装置番号の設定";
-
 std::string utf8(const std::string &cp932)
 {
     return platform::fromCp932(cp932).toStdString();
 }
+
+// Messages the tool shows: the desktop tool's texts, printed as UTF-8.
+const std::string kMsgNoConnection = utf8(commtext::kMsgNoConnection);
+const std::string kMsgClockUnreadable = utf8(clocktext::kCommError);
+const std::string kMsgClockSet = utf8(clocktext::kMsgClockSet);
+const std::string kMsgNumberSet = utf8(clocktext::kMsgNumberSet);
+const std::string kMsgNotAscii = utf8(clocktext::kMsgNotAscii);
+const std::string kMsgLogoSent = utf8(logotext::kMsgLogoSent);
+const std::string kMsgLogoFailed = utf8(logotext::kMsgLogoSendFailed);
+const std::string kTitleClockSet = utf8(clocktext::kTitleSetClock);
+const std::string kTitleNumberSet = utf8(clocktext::kTitleSetNumber);
 
 int usage(const char *what, const std::string &arg = {})
 {
@@ -39,9 +42,9 @@ int usage(const char *what, const std::string &arg = {})
     return kUsage;
 }
 
-void failed(const char *title)
+void failed(const std::string &title)
 {
-    std::fprintf(stderr, "%sに失敗しました。\n", title);
+    std::fprintf(stderr, "%sに失敗しました。\n", title.c_str());
 }
 
 bool parseInt(const std::string &text, int min, int max, int &out)
@@ -92,6 +95,8 @@ DeviceDateTime localNow()
             uint8_t(tm.tm_hour),       uint8_t(tm.tm_min),     uint8_t(tm.tm_sec)};
 }
 
+} // namespace
+
 // Opens the connection, runs the operation, closes, prints the trace when asked for.
 int withVendor(const Options &opt, const std::function<int(COrvathVender &)> &op)
 {
@@ -102,7 +107,7 @@ int withVendor(const Options &opt, const std::function<int(COrvathVender &)> &op
     });
     int rc;
     if (!vender.OpenSession(1)) {
-        std::fprintf(stderr, "%s\n", kMsgNoConnection);
+        std::fprintf(stderr, "%s\n", kMsgNoConnection.c_str());
         rc = kFailure;
     } else {
         rc = op(vender);
@@ -114,6 +119,8 @@ int withVendor(const Options &opt, const std::function<int(COrvathVender &)> &op
     return rc;
 }
 
+namespace {
+
 int clockCommand(const Options &opt, const std::vector<std::string> &args)
 {
     const std::string sub = args.size() > 1 ? args[1] : "";
@@ -123,7 +130,7 @@ int clockCommand(const Options &opt, const std::vector<std::string> &args)
         return withVendor(opt, [](COrvathVender &v) {
             DeviceDateTime t;
             if (!v.ReadClock(t)) {
-                std::fprintf(stderr, "%s\n", kMsgClockUnreadable);
+                std::fprintf(stderr, "%s\n", kMsgClockUnreadable.c_str());
                 return int(kFailure);
             }
             std::printf("%02d/%02d/%02d %02d:%02d:%02d\n", t.year, t.month, t.day, t.hour, t.minute, t.second);
@@ -153,7 +160,7 @@ int clockCommand(const Options &opt, const std::vector<std::string> &args)
                 failed(kTitleClockSet);
                 return int(kFailure);
             }
-            std::printf("%s\n", kMsgClockSet);
+            std::printf("%s\n", kMsgClockSet.c_str());
             return int(kSuccess);
         });
     }
@@ -169,7 +176,7 @@ int numberCommand(const Options &opt, const std::vector<std::string> &args)
         return withVendor(opt, [](COrvathVender &v) {
             char number[kDeviceNumberLength + 1];
             if (!v.ReadDeviceNumber(number)) {
-                std::fprintf(stderr, "%s\n", kMsgClockUnreadable);
+                std::fprintf(stderr, "%s\n", kMsgClockUnreadable.c_str());
                 return int(kFailure);
             }
             std::printf("%s\n", utf8(std::string(number, kDeviceNumberLength)).c_str());
@@ -182,7 +189,7 @@ int numberCommand(const Options &opt, const std::vector<std::string> &args)
         const std::string &text = args[2];
         for (unsigned char c : text)
             if (c >= 0x80) {
-                std::fprintf(stderr, "%s\n", kMsgNotAscii);
+                std::fprintf(stderr, "%s\n", kMsgNotAscii.c_str());
                 return kUsage;
             }
         if (text.size() > kDeviceNumberLength)
@@ -192,7 +199,7 @@ int numberCommand(const Options &opt, const std::vector<std::string> &args)
                 failed(kTitleNumberSet);
                 return int(kFailure);
             }
-            std::printf("%s\n", kMsgNumberSet);
+            std::printf("%s\n", kMsgNumberSet.c_str());
             return int(kSuccess);
         });
     }
@@ -213,10 +220,10 @@ int logoSendCommand(const Options &opt, const std::vector<std::string> &args)
     }
     return withVendor(opt, [&](COrvathVender &v) {
         if (!v.SendLogo(1, file)) {
-            std::fprintf(stderr, "%s\n", kMsgLogoFailed);
+            std::fprintf(stderr, "%s\n", kMsgLogoFailed.c_str());
             return int(kFailure);
         }
-        std::printf("%s\n", kMsgLogoSent);
+        std::printf("%s\n", kMsgLogoSent.c_str());
         return int(kSuccess);
     });
 }

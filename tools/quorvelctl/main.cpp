@@ -25,10 +25,10 @@ void printUsage(FILE *to)
                  "  --help        this text\n"
                  "  --version     the version of quorvelctl\n"
                  "\n"
-                 "commands:\n%s%s"
+                 "commands:\n%s%s%s"
                  "\n"
                  "exit status: 0 success, 1 failure (vendor, communication or file), 2 usage error\n",
-                 ctl::vendorCommandsHelp(), ctl::logoFileCommandsHelp());
+                 ctl::vendorCommandsHelp(), ctl::logoFileCommandsHelp(), ctl::mfpCommandsHelp());
 }
 
 bool parsePort(const char *text, uint16_t &port)
@@ -89,6 +89,8 @@ int main(int argc, char **argv)
     const std::string &cmd = args[0];
     if (cmd == "logo" && args.size() >= 2 && (args[1] == "render" || args[1] == "header"))
         return ctl::runLogoFileCommand(args);
+    if (cmd == "mfp")
+        return ctl::runMfpCommand(opt, args);
     if (cmd == "clock" || cmd == "number" || cmd == "logo")
         return ctl::runVendorCommand(opt, args);
     std::fprintf(stderr, "quorvelctl: unknown command: %s (see --help)\n", cmd.c_str());

@@ -12,6 +12,7 @@
 #include "app/vendersessionof.h"
 #include "clock/clocksetdlg.h"
 #include "logo/shopdlg.h"
+#include "mfp/mfpcnfdlg.h"
 #include "platform/fonts.h"
 #include "platform/messagebox.h"
 #include "vendorsim/vendorsim.h"
@@ -28,6 +29,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -261,6 +263,38 @@ QImage shotReceivedLogo(CQuorvelApp &app)
     return QImage(out.filePath(QStringLiteral("received-logo.png")));
 }
 
+// The MFP dialog after a receive from a simulated vendor whose paper 3 holds A4 on a
+// second-line FAX, with the tree item of `tag` chosen.
+QImage shotMfpDialog(CQuorvelApp &app, int tag)
+{
+    vendorsim::Options o;
+    o.port = 0;
+    vendorsim::Simulator sim(o);
+    if (!sim.start())
+        return {};
+    auto set = sim.mfpParameters();
+    const uint8_t paper3[] = {2, 4, 1, 0, 0, 0, 3, 6, 0, 1, 0};
+    std::copy(std::begin(paper3), std::end(paper3), set.begin() + 22);
+    set[110] = 1;
+    sim.setMfpParameters(set);
+    std::string message;
+    app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())}, message);
+
+    CMfpcnfDlg dlg(VenderSessionOf(app));
+    dlg.create();
+    dlg.show();
+    dlg.command(CMfpcnfDlg::IDC_RECEIVE, platform::Notify::Clicked);
+    QTreeWidget *tree = dlg.Tree();
+    tree->topLevelItem(0)->setExpanded(true); // the paper numbers
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->data(0, Qt::UserRole).toInt() == tag)
+            tree->setCurrentItem(*it);
+    settle();
+    QImage img = framed(&dlg);
+    dlg.destroyWindow();
+    return img;
+}
+
 struct Shot {
     const char *name;
     std::function<QImage(CQuorvelApp &)> take;
@@ -275,6 +309,8 @@ const Shot kShots[] = {
     {"comm-settings", shotCommSettings},
     {"logo-dialog", shotLogoDialog},
     {"received-logo", shotReceivedLogo},
+    {"mfp-dialog-paper", [](CQuorvelApp &app) { return shotMfpDialog(app, CMfpcnfDlg::TAG_PAPER + 3); }},
+    {"mfp-dialog-fax", [](CQuorvelApp &app) { return shotMfpDialog(app, CMfpcnfDlg::TAG_FAX_LINE2); }},
 };
 
 } // namespace

@@ -1,0 +1,564 @@
+// The MFP settings dialog driven as an operator would, against the simulated vendor, with
+// the message box and file dialog doubles.
+#include "app/quorvelapp.h"
+#include "app/quorveldlg.h"
+#include "app/vendersessionof.h"
+#include "clock/reportfailure.h"
+#include "mfp/mfpcnfdlg.h"
+#include "mfp/mfpfile.h"
+#include "platform/codepage.h"
+#include "platform/filedialog.h"
+#include "platform/fonts.h"
+#include "platform/messagebox.h"
+#include "testutil.h"
+#include "texts/files.h"
+#include "texts/mfp.h"
+#include "vendorsim/vendorsim.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+using platform::MsgIcon;
+using platform::MsgResult;
+using testutil::Bytes;
+
+namespace {
+
+QString u(const std::string &cp932)
+{
+    return platform::fromCp932(cp932);
+}
+
+// The ten paper lists, in entry byte order (bytes 1-10).
+const int kPaperLists[] = {CMfpcnfDlg::IDC_PAPER_CODE,  CMfpcnfDlg::IDC_LEF_SEF,      CMfpcnfDlg::IDC_WIDE_PAPER,
+                           CMfpcnfDlg::IDC_INDEX_PAPER, CMfpcnfDlg::IDC_RESERVED,     CMfpcnfDlg::IDC_PAPER_TYPE,
+                           CMfpcnfDlg::IDC_PAPER_WEIGHT, CMfpcnfDlg::IDC_INDEX_TAB,   CMfpcnfDlg::IDC_PAPER_COLOR,
+                           CMfpcnfDlg::IDC_OTHER_SPEC};
+
+std::array<uint8_t, kMfpSetSize> toArray(const MfpParameterSet &s)
+{
+    std::array<uint8_t, kMfpSetSize> a;
+    std::copy(s.bytes.begin(), s.bytes.end(), a.begin());
+    return a;
+}
+
+} // namespace
+
+class TestMfpcnfDlg : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<vendorsim::Simulator> m_sim;
+    std::unique_ptr<CQuorvelApp> m_app;
+    std::unique_ptr<platform::ScriptedMessageBoxes> m_boxes;
+    std::unique_ptr<platform::ScriptedFileDialogs> m_files;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_savedCwd;
+
+    void pointAppAt(uint16_t port)
+    {
+        std::string message;
+        QCOMPARE(m_app->ParseCommandLine({"quorvel", "--port", QString::number(port)}, message),
+                 CQuorvelApp::ParseResult::Run);
+    }
+    // The vendor holds `set`.
+    void vendorHolds(const MfpParameterSet &set) { m_sim->setMfpParameters(toArray(set)); }
+    // A set whose every setting is a row of its list, different for every entry.
+    static MfpParameterSet varied()
+    {
+        MfpParameterSet s = MfpParameterSet::Initial();
+        const uint8_t rows[] = {162, 2, 2, 2, 2, 26, 13, 17, 8, 4}; // list lengths, bytes 1-10
+        for (size_t k = 0; k < kMfpPaperCount; ++k)
+            for (size_t f = 1; f < kMfpEntrySize; ++f)
+                s.entry(k)[f] = uint8_t((k * 3 + f * 5 + 1) % rows[f - 1]);
+        s.faxLine2() = 1;
+        s.scanCharging() = 1;
+        return s;
+    }
+    void failExchange(int n)
+    {
+        vendorsim::Faults f;
+        f.status = 1;
+        f.statusOn = {m_sim->exchanges() + n};
+        m_sim->setFaults(f);
+    }
+    std::unique_ptr<CMfpcnfDlg> openDialog()
+    {
+        auto dlg = std::make_unique<CMfpcnfDlg>(VenderSessionOf(*m_app));
+        dlg->create();
+        dlg->show();
+        return dlg;
+    }
+
+    static QComboBox *list(const CMfpcnfDlg &dlg, int id) { return dlg.item<QComboBox>(id); }
+    static QString title(const CMfpcnfDlg &dlg) { return u(dlg.itemText(CMfpcnfDlg::IDC_TITLE)); }
+    // The tree item with `tag`.
+    static QTreeWidgetItem *treeItem(const CMfpcnfDlg &dlg, int tag)
+    {
+        QTreeWidgetItemIterator it(dlg.Tree());
+        for (; *it; ++it)
+            if ((*it)->data(0, Qt::UserRole).toInt() == tag)
+                return *it;
+        return nullptr;
+    }
+    static void select(CMfpcnfDlg &dlg, int tag) { dlg.Tree()->setCurrentItem(treeItem(dlg, tag)); }
+    // The operator picks row `index` of a list.
+    static void pick(CMfpcnfDlg &dlg, int id, int index)
+    {
+        QComboBox *c = list(dlg, id);
+        c->setCurrentIndex(index);
+        emit c->activated(index);
+    }
+    static void click(CMfpcnfDlg &dlg, int id) { QTest::mouseClick(dlg.item(id), Qt::LeftButton); }
+    // The rows the ten paper lists show.
+    static std::vector<int> rows(const CMfpcnfDlg &dlg)
+    {
+        std::vector<int> out;
+        for (int id : kPaperLists)
+            out.push_back(list(dlg, id)->currentIndex());
+        return out;
+    }
+    static std::vector<int> entryRows(const MfpParameterSet &s, size_t k)
+    {
+        std::vector<int> out;
+        for (size_t f = 1; f < kMfpEntrySize; ++f)
+            out.push_back(s.entryByte(k, f));
+        return out;
+    }
+    // Whether the ten paper lists are enabled as given: the paper-code list, the nine others.
+    static bool paperListsEnabled(const CMfpcnfDlg &dlg, bool code, bool others)
+    {
+        for (int id : kPaperLists)
+            if (list(dlg, id)->isEnabled() != (id == CMfpcnfDlg::IDC_PAPER_CODE ? code : others))
+                return false;
+        return true;
+    }
+    // Which panel shows: 0 paper, 1 FAX, 2 scan; -1 for anything else.
+    static int shownPanel(const CMfpcnfDlg &dlg)
+    {
+        bool paper = true;
+        for (int id : kPaperLists)
+            paper = paper && list(dlg, id)->isVisible();
+        for (int id = CMfpcnfDlg::IDC_PAPER_FIRST_LABEL; id <= CMfpcnfDlg::IDC_PAPER_LAST_LABEL; ++id)
+            paper = paper && dlg.item(id)->isVisible();
+        const bool fax = dlg.item(CMfpcnfDlg::IDC_FAX_LABEL)->isVisible() && list(dlg, CMfpcnfDlg::IDC_FAX_LINE2)->isVisible();
+        const bool scan = dlg.item(CMfpcnfDlg::IDC_SCAN_LABEL)->isVisible() &&
+                          list(dlg, CMfpcnfDlg::IDC_SCAN_CHARGING)->isVisible();
+        const bool anyPaper = list(dlg, CMfpcnfDlg::IDC_PAPER_CODE)->isVisible();
+        if (paper + fax + scan != 1 || (anyPaper && !paper))
+            return -1;
+        return paper ? 0 : fax ? 1 : 2;
+    }
+    std::vector<Bytes> requestDataOf(uint8_t cmd) const
+    {
+        std::vector<Bytes> out;
+        for (const Bytes &f : m_sim->requests())
+            if (f.size() > 2 && f[2] == cmd)
+                out.push_back(testutil::dataOf(f));
+        return out;
+    }
+    void expectBox(size_t i, const std::string &text, MsgIcon icon)
+    {
+        QVERIFY(m_boxes->boxes().size() > i);
+        QCOMPARE(u(m_boxes->boxes()[i].text), u(text));
+        QCOMPARE(m_boxes->boxes()[i].icon, icon);
+    }
+    std::string file(const char *name) const { return QDir(m_dir->path()).filePath(name).toStdString(); }
+    static std::string slurp(const std::string &path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+private slots:
+    void initTestCase() { platform::installFontSubstitutions(); }
+    void init()
+    {
+        m_boxes = std::make_unique<platform::ScriptedMessageBoxes>();
+        m_files = std::make_unique<platform::ScriptedFileDialogs>();
+        m_app = std::make_unique<CQuorvelApp>();
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_savedCwd = QDir::currentPath();
+        m_sim = testutil::startSimulator();
+        QVERIFY(m_sim);
+        pointAppAt(m_sim->port());
+    }
+    void cleanup()
+    {
+        QDir::setCurrent(m_savedCwd);
+        m_app.reset();
+        m_sim.reset();
+        m_files.reset();
+        m_boxes.reset();
+        m_dir.reset();
+    }
+
+    void opensOnThePaperPanelWithNothingChosen()
+    {
+        auto dlg = openDialog();
+        QCOMPARE(dlg->windowTitle(), QString::fromUtf8("MFP設定"));
+        const platform::DialogUnits &du = dlg->units();
+        QCOMPARE(dlg->size(), QSize(du.x(355), du.y(235)));
+        QCOMPARE(title(*dlg), QString::fromUtf8("用紙設定 - 用紙№を選択してください"));
+        QCOMPARE(shownPanel(*dlg), 0);
+        QVERIFY(paperListsEnabled(*dlg, false, false));
+        QCOMPARE(dlg->Params(), MfpParameterSet::Initial());
+        QVERIFY(m_app->Vender().IsConnected());
+        QCOMPARE(m_sim->exchanges(), 0); // nothing is fetched before "受信"
+        QVERIFY(m_boxes->boxes().empty());
+
+        // The tree: texts and tags, in order, nothing expanded or selected.
+        QTreeWidget *tree = dlg->Tree();
+        QCOMPARE(tree->topLevelItemCount(), 3);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QString::fromUtf8("用紙情報設定"));
+        QCOMPARE(tree->topLevelItem(0)->childCount(), 10);
+        QCOMPARE(tree->topLevelItem(0)->child(9)->text(0), QString::fromUtf8("用紙10"));
+        QCOMPARE(tree->topLevelItem(0)->child(9)->data(0, Qt::UserRole).toInt(), 0x1A);
+        QCOMPARE(tree->topLevelItem(1)->text(0), QString::fromUtf8("FAX２回線目使用設定"));
+        QCOMPARE(tree->topLevelItem(1)->data(0, Qt::UserRole).toInt(), 0x20);
+        QCOMPARE(tree->topLevelItem(2)->text(0), QString::fromUtf8("スキャン送信課金方式設定"));
+        QCOMPARE(tree->topLevelItem(2)->data(0, Qt::UserRole).toInt(), 0x30);
+        QVERIFY(!tree->topLevelItem(0)->isExpanded());
+
+        // The lists: the tables filled at start, the two-row lists from the template, which
+        // must agree with the catalogue the command line shows.
+        QComboBox *code = list(*dlg, CMfpcnfDlg::IDC_PAPER_CODE);
+        QCOMPARE(code->count(), 162);
+        QCOMPARE(code->itemText(4), QString::fromUtf8("(0x*104) : A系列(ISO) - A4"));
+        QCOMPARE(code->itemText(161), QString::fromUtf8("(0x*FFF) : その他 - 使用しない"));
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_PAPER_TYPE)->count(), 26);
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_PAPER_WEIGHT)->count(), 13);
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_INDEX_TAB)->itemText(16), QString::fromUtf8("その他"));
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_PAPER_COLOR)->count(), 8);
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_OTHER_SPEC)->count(), 4);
+        const struct {
+            int id;
+            const char *const *names;
+        } twoRow[] = {
+            {CMfpcnfDlg::IDC_LEF_SEF, mfptext::kLefSefNames},         {CMfpcnfDlg::IDC_WIDE_PAPER, mfptext::kWidePaperNames},
+            {CMfpcnfDlg::IDC_INDEX_PAPER, mfptext::kIndexPaperNames}, {CMfpcnfDlg::IDC_RESERVED, mfptext::kReservedNames},
+            {CMfpcnfDlg::IDC_FAX_LINE2, mfptext::kFaxLine2Names},     {CMfpcnfDlg::IDC_SCAN_CHARGING, mfptext::kScanChargingNames},
+        };
+        for (const auto &l : twoRow) {
+            QComboBox *c = list(*dlg, l.id);
+            QCOMPARE(c->count(), 2);
+            QCOMPARE(c->itemText(0), u(l.names[0]));
+            QCOMPARE(c->itemText(1), u(l.names[1]));
+        }
+    }
+
+    void selectingPapersAndTheRoot()
+    {
+        const MfpParameterSet held = varied();
+        vendorHolds(held);
+        auto dlg = openDialog();
+        click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        expectBox(0, mfptext::kMsgReceived, MsgIcon::Information);
+        QCOMPARE(dlg->Params(), held);
+
+        select(*dlg, 0x13);
+        QCOMPARE(title(*dlg), QString::fromUtf8("用紙設定 - 用紙 < 3 >"));
+        QCOMPARE(rows(*dlg), entryRows(held, 2));
+        QVERIFY(paperListsEnabled(*dlg, true, true));
+
+        select(*dlg, 0x10); // the rows stay, disabled
+        QCOMPARE(title(*dlg), QString::fromUtf8("用紙設定 - 用紙№を選択してください"));
+        QCOMPARE(rows(*dlg), entryRows(held, 2));
+        QVERIFY(paperListsEnabled(*dlg, false, false));
+        QCOMPARE(shownPanel(*dlg), 0);
+        QVERIFY(!dlg->CurrentEntry());
+    }
+
+    void paperCodeNotInUseDisablesTheOtherLists()
+    {
+        auto dlg = openDialog();
+        select(*dlg, 0x12);
+        pick(*dlg, CMfpcnfDlg::IDC_PAPER_TYPE, 3);
+        pick(*dlg, CMfpcnfDlg::IDC_PAPER_CODE, 161);
+        QVERIFY(paperListsEnabled(*dlg, true, false));
+        QCOMPARE(dlg->Params().entryByte(1, PaperCodeIndex), uint8_t(161));
+        QCOMPARE(dlg->Params().entryByte(1, PaperType), uint8_t(3)); // kept while disabled
+        pick(*dlg, CMfpcnfDlg::IDC_PAPER_CODE, 5);
+        QVERIFY(paperListsEnabled(*dlg, true, true));
+        QCOMPARE(dlg->Params().entryByte(1, PaperCodeIndex), uint8_t(5));
+        // Entry 1 only; the others are as they were.
+        MfpParameterSet expected = MfpParameterSet::Initial();
+        expected.entry(1)[PaperCodeIndex] = 5;
+        expected.entry(1)[PaperType] = 3;
+        QCOMPARE(dlg->Params(), expected);
+    }
+
+    void valueBeyondItsListShowsNoRowAndBecomes255()
+    {
+        MfpParameterSet held = MfpParameterSet::Initial();
+        held.entry(0)[PaperType] = 30;
+        held.entry(0)[PaperCodeIndex] = 200; // beyond 161: still editable
+        vendorHolds(held);
+        auto dlg = openDialog();
+        click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        select(*dlg, 0x11);
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_PAPER_TYPE)->currentIndex(), -1);
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_PAPER_CODE)->currentIndex(), -1);
+        QVERIFY(paperListsEnabled(*dlg, true, true));
+        QCOMPARE(dlg->Params(), held); // shown, not changed
+
+        pick(*dlg, CMfpcnfDlg::IDC_PAPER_WEIGHT, 2);
+        QCOMPARE(dlg->Params().entryByte(0, PaperType), uint8_t(255));
+        QCOMPARE(dlg->Params().entryByte(0, PaperCodeIndex), uint8_t(255));
+        QCOMPARE(dlg->Params().entryByte(0, PaperWeight), uint8_t(2));
+    }
+
+    void faxAndScanPanelsAndBack()
+    {
+        const MfpParameterSet held = varied();
+        vendorHolds(held);
+        auto dlg = openDialog();
+        click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        select(*dlg, 0x15);
+        const std::vector<int> shown = rows(*dlg);
+
+        select(*dlg, 0x20);
+        QCOMPARE(shownPanel(*dlg), 1);
+        QCOMPARE(title(*dlg), QString::fromUtf8("FAX２回線目使用設定"));
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_FAX_LINE2)->currentIndex(), 1);
+        pick(*dlg, CMfpcnfDlg::IDC_FAX_LINE2, 0);
+        QCOMPARE(dlg->Params().faxLine2(), uint8_t(0));
+
+        select(*dlg, 0x30);
+        QCOMPARE(shownPanel(*dlg), 2);
+        QCOMPARE(title(*dlg), QString::fromUtf8("スキャン送信課金方式設定"));
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_SCAN_CHARGING)->currentIndex(), 1);
+        pick(*dlg, CMfpcnfDlg::IDC_SCAN_CHARGING, 0);
+        QCOMPARE(dlg->Params().scanCharging(), uint8_t(0));
+        QCOMPARE(dlg->CurrentEntry(), std::optional<size_t>(4)); // kept through the other kinds
+
+        select(*dlg, 0x15);
+        QCOMPARE(shownPanel(*dlg), 0);
+        QCOMPARE(title(*dlg), QString::fromUtf8("用紙設定 - 用紙 < 5 >"));
+        QCOMPARE(rows(*dlg), shown);
+        MfpParameterSet expected = held;
+        expected.faxLine2() = 0;
+        expected.scanCharging() = 0;
+        QCOMPARE(dlg->Params(), expected);
+    }
+
+    void receiveThatFailsAtKind1KeepsWhatCameBefore()
+    {
+        const MfpParameterSet held = varied();
+        vendorHolds(held);
+        auto dlg = openDialog();
+        select(*dlg, 0x20);
+        pick(*dlg, CMfpcnfDlg::IDC_FAX_LINE2, 1);
+        select(*dlg, 0x30);
+        pick(*dlg, CMfpcnfDlg::IDC_SCAN_CHARGING, 0);
+        MfpParameterSet mixed = held;
+        mixed.faxLine2() = 1;  // the dialog's own values stay
+        mixed.scanCharging() = 0;
+        MfpParameterSet v = held;
+        v.faxLine2() = 0; // what the vendor would have sent
+        vendorHolds(v);
+
+        failExchange(2);
+        click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        expectBox(0, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
+        QCOMPARE(dlg->Params(), mixed);
+        QCOMPARE(requestDataOf(vendercmd::GetMfpParameter).size(), size_t(2)); // kind 2 not asked
+        // The panel that shows is refreshed: the scan list still shows the dialog's value.
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_SCAN_CHARGING)->currentIndex(), 0);
+        select(*dlg, 0x1A);
+        QCOMPARE(rows(*dlg), entryRows(held, 9));
+    }
+
+    // A paper block shorter than 110 bytes is a failure and leaves the papers as they were.
+    void shortReplyIsAFailure()
+    {
+        vendorHolds(varied());
+        auto dlg = openDialog();
+        select(*dlg, 0x11);
+        pick(*dlg, CMfpcnfDlg::IDC_PAPER_COLOR, 2);
+        const MfpParameterSet before = dlg->Params();
+        vendorsim::Faults f;
+        f.truncateReply = 2 + 109;
+        m_sim->setFaults(f);
+        click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        expectBox(0, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
+        QCOMPARE(dlg->Params(), before);
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_PAPER_COLOR)->currentIndex(), 2);
+    }
+
+    void sendRightAfterOpeningSendsTheInitialSet()
+    {
+        vendorHolds(varied());
+        auto dlg = openDialog();
+        click(*dlg, CMfpcnfDlg::IDC_SEND);
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        expectBox(0, mfptext::kMsgSent, MsgIcon::Information);
+        const MfpParameterSet initial = MfpParameterSet::Initial();
+        Bytes paper = testutil::hex("00 00");
+        paper.insert(paper.end(), initial.bytes.begin(), initial.bytes.begin() + 110);
+        const std::vector<Bytes> expected = {paper, testutil::hex("00 01 00"), testutil::hex("00 02 00")};
+        QCOMPARE(requestDataOf(vendercmd::SetMfpParameter), expected);
+        QCOMPARE(m_sim->mfpParameters(), toArray(initial));
+    }
+
+    void sendStopsAtTheFirstFailure()
+    {
+        auto dlg = openDialog();
+        failExchange(1);
+        click(*dlg, CMfpcnfDlg::IDC_SEND);
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        expectBox(0, FailureMessage(mfptext::kTitleSend), MsgIcon::Stop);
+        QCOMPARE(requestDataOf(vendercmd::SetMfpParameter).size(), size_t(1));
+    }
+
+    void entryWithAnotherPaperNumberKeepsItsPlace()
+    {
+        MfpParameterSet held = varied();
+        held.entry(4).paperNumber() = 7;
+        held.entry(7).paperNumber() = 4;
+        vendorHolds(held);
+        auto dlg = openDialog();
+        click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        select(*dlg, 0x15);
+        QCOMPARE(title(*dlg), QString::fromUtf8("用紙設定 - 用紙 < 8 >"));
+        QCOMPARE(rows(*dlg), entryRows(held, 4));
+        pick(*dlg, CMfpcnfDlg::IDC_OTHER_SPEC, 3);
+        QCOMPARE(dlg->Params().entryByte(4, OtherSpec), uint8_t(3));
+        QCOMPARE(dlg->Params().entryByte(4, PaperNumber), uint8_t(7)); // never changed by the dialog
+    }
+
+    void vendorNotReachable()
+    {
+        m_sim.reset();
+        pointAppAt(testutil::portWithNothingListening());
+        auto dlg = openDialog();
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("通信できません。\n環境を確認してください。"));
+        click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        expectBox(1, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
+        QCOMPARE(dlg->Params(), MfpParameterSet::Initial());
+    }
+
+    void saveAsksBeforeOverwritingAndReportsFailures()
+    {
+        auto dlg = openDialog();
+        select(*dlg, 0x20);
+        pick(*dlg, CMfpcnfDlg::IDC_FAX_LINE2, 1);
+        MfpParameterSet expected = MfpParameterSet::Initial();
+        expected.faxLine2() = 1;
+
+        m_files->answer(std::nullopt); // cancel
+        click(*dlg, CMfpcnfDlg::IDC_SAVE);
+        QVERIFY(m_boxes->boxes().empty());
+        QCOMPARE(m_files->requests().size(), size_t(1));
+        const platform::FileDialogRequest &r = m_files->requests()[0];
+        QVERIFY(r.save);
+        QCOMPARE(r.initialName, std::string("MFPconfig.csv"));
+        QCOMPARE(r.defaultExtension, std::string("csv"));
+        QCOMPARE(u(r.filter), QString::fromUtf8("MFPファイル形式 (*.csv)|*.csv||"));
+
+        const std::string path = file("MFPconfig.csv");
+        m_files->answer(path);
+        click(*dlg, CMfpcnfDlg::IDC_SAVE);
+        expectBox(0, platform::cp932FromUtf8("ファイルを記録しました"), MsgIcon::Information);
+        QCOMPARE(slurp(path), FormatMfpFile(expected));
+
+        std::ofstream(path, std::ios::binary) << "old";
+        m_files->answer(path);
+        m_boxes->answer(MsgResult::No);
+        click(*dlg, CMfpcnfDlg::IDC_SAVE);
+        expectBox(1, filetext::kMsgOverwrite, MsgIcon::Question);
+        QCOMPARE(m_boxes->boxes()[1].buttons, platform::MsgButtons::YesNo);
+        QCOMPARE(m_boxes->boxes().size(), size_t(2));
+        QCOMPARE(slurp(path), std::string("old"));
+
+        m_files->answer(path);
+        m_boxes->answer(MsgResult::Yes);
+        click(*dlg, CMfpcnfDlg::IDC_SAVE);
+        expectBox(3, platform::cp932FromUtf8("ファイルを記録しました"), MsgIcon::Information);
+        QCOMPARE(slurp(path), FormatMfpFile(expected));
+
+        // A folder of that name: asked, then it cannot be created and nothing is replaced.
+        QVERIFY(QDir(m_dir->path()).mkdir("folder.csv"));
+        m_files->answer(file("folder.csv"));
+        m_boxes->answer(MsgResult::Yes);
+        click(*dlg, CMfpcnfDlg::IDC_SAVE);
+        expectBox(5, platform::cp932FromUtf8("ファイルが作れません！"), MsgIcon::Exclamation);
+        QCOMPARE(m_boxes->boxes().size(), size_t(6));
+        QVERIFY(QFileInfo(QString::fromStdString(file("folder.csv"))).isDir());
+    }
+
+    void loadMergesAndRefreshesTheShownPanel()
+    {
+        auto dlg = openDialog();
+        select(*dlg, 0x14);
+        const std::string good = file("good.csv");
+        std::ofstream(good, std::ios::binary) << "MFPconfig\n3,7,1,0,1,0,2,3,4,5,1\n100,1\n";
+        const std::string wrong = file("wrong.csv");
+        std::ofstream(wrong, std::ios::binary) << "MFPConfig\r\n3,9\r\n";
+
+        m_files->answer(file("missing.csv"));
+        click(*dlg, CMfpcnfDlg::IDC_LOAD);
+        QVERIFY(!m_files->requests()[0].save);
+        expectBox(0, filetext::kMsgCannotOpenFile, MsgIcon::Stop);
+        m_files->answer(wrong);
+        click(*dlg, CMfpcnfDlg::IDC_LOAD);
+        expectBox(1, platform::cp932FromUtf8("異なるファイルです！"), MsgIcon::Stop);
+        QCOMPARE(m_boxes->boxes().size(), size_t(2));
+        QCOMPARE(dlg->Params(), MfpParameterSet::Initial());
+
+        m_files->answer(good);
+        click(*dlg, CMfpcnfDlg::IDC_LOAD);
+        expectBox(2, mfptext::kMsgLoaded, MsgIcon::Information);
+        MfpParameterSet expected = MfpParameterSet::Initial();
+        const uint8_t entry3[] = {3, 7, 1, 0, 1, 0, 2, 3, 4, 5, 1};
+        std::copy(std::begin(entry3), std::end(entry3), expected.bytes.begin() + 33);
+        expected.faxLine2() = 1;
+        QCOMPARE(dlg->Params(), expected);
+        QCOMPARE(rows(*dlg), entryRows(expected, 3)); // paper 4 is showing
+        QCOMPARE(title(*dlg), QString::fromUtf8("用紙設定 - 用紙 < 4 >"));
+    }
+
+    void runsFromTheWindowMenu()
+    {
+        CQuorvelDlg main;
+        main.create();
+        main.show();
+        QAction *mfp = nullptr;
+        for (QAction *a : main.windowMenu()->actions())
+            if (a->text() == QString::fromUtf8("MFP設定..."))
+                mfp = a;
+        QVERIFY(mfp);
+        QVERIFY(mfp->isEnabled());
+        QCOMPARE(mfp->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+        int templateId = 0;
+        bool connected = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *dlg = qobject_cast<platform::Dialog *>(QApplication::activeModalWidget());
+            QVERIFY(dlg);
+            templateId = dlg->templateId();
+            connected = m_app->Vender().IsConnected();
+            QTest::keyClick(dlg, Qt::Key_Escape);
+        });
+        mfp->trigger();
+        QCOMPARE(templateId, int(CMfpcnfDlg::IDD));
+        QVERIFY(connected);
+        QVERIFY(!m_app->Vender().IsConnected());
+        QCOMPARE(m_sim->exchanges(), 0); // closing neither asks, sends nor saves
+        QVERIFY(m_boxes->boxes().empty());
+    }
+};
+
+QTEST_MAIN(TestMfpcnfDlg)
+#include "test_mfpcnfdlg.moc"

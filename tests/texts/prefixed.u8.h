@@ -1,0 +1,1 @@
+inline constexpr char kPrefixed[] = u8"用紙";

@@ -1,0 +1,3 @@
+#pragma once
+inline constexpr char kFine[] = "普通紙";
+inline constexpr char kBad[] = "😀";

@@ -1,0 +1,2 @@
+inline constexpr char kOpen[] = "用紙
+";
