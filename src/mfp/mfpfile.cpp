@@ -104,12 +104,10 @@ MfpSaveOutcome SaveMfpFile(const std::string &path, const MfpParameterSet &set)
 
 MfpLoadOutcome LoadMfpFile(const std::string &path, MfpParameterSet &set)
 {
-    // Only a regular file is read: a FIFO or a device would block or never end.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > off_t(kMfpFileSizeLimit))
-        return MfpLoadOutcome::CannotOpen;
+    // Only a regular file up to the limit is read: a FIFO or a device would block or
+    // never end.
     std::string content;
-    if (!platform::readWholeFile(path, content) || content.size() > kMfpFileSizeLimit)
+    if (!platform::readWholeFile(path, content, kMfpFileSizeLimit))
         return MfpLoadOutcome::CannotOpen;
     MfpParameterSet read = set;
     if (!ParseMfpFile(content, read))

@@ -139,7 +139,7 @@ TEST(WorkFile, Failures)
     EXPECT_EQ(ExportHeader(QStringLiteral("/dev/zero"), dir.filePath("Shop.H")), HeaderOutcome::WorkFileUnreadable);
     ASSERT_TRUE(QFile::resize(workPath, qint64(kMaxWorkFileSize) + 1));
     EXPECT_EQ(ExportHeader(workPath, dir.filePath("Shop.H")), HeaderOutcome::WorkFileUnreadable);
-    EXPECT_EQ(readAll(dir.filePath("Shop.H")), "");
+    EXPECT_EQ(readAll(dir.filePath("Shop.H")), "earlier header\r\n");
 }
 
 // Every outcome of the logo file operations with what the operator is told.

@@ -532,7 +532,7 @@ private slots:
 
     void runsFromTheWindowMenu()
     {
-        CQuorvelDlg main;
+        CQuorvelDlg main(*m_app);
         main.create();
         main.show();
         QAction *mfp = nullptr;

@@ -215,7 +215,7 @@ int logoSendCommand(const Options &opt, const std::vector<std::string> &args)
     // (a FIFO or a device would block the transfer or never end).
     struct stat st{};
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fprintf(stderr, "%s\n%s\n", utf8(commtext::kMsgLogoFileUnreadable).c_str(), kMsgLogoFailed);
+        std::fprintf(stderr, "%s\n%s\n", utf8(commtext::kMsgLogoFileUnreadable).c_str(), kMsgLogoFailed.c_str());
         return kFailure;
     }
     return withVendor(opt, [&](COrvathVender &v) {
