@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,7 +29,7 @@ constexpr int64_t kFarOff = int64_t(1) << 20;
 // Japanese fixed-pitch serif request comes to.
 QString fallbackFamily()
 {
-    const QString mincho = platform::fromCp932(std::string(kDefaultFaceName));
+    QString mincho = platform::fromCp932(std::string(kDefaultFaceName));
     for (const auto &[face, standIn] : platform::fontSubstitutions())
         if (face == mincho)
             return standIn;
@@ -60,7 +61,7 @@ void stretchToAverageWidth(QFont &font, int width)
     const qreal natural = QFontMetricsF(font).averageCharWidth();
     if (width <= 0 || natural <= 0)
         return;
-    int stretch = std::clamp(int(100.0 * width / natural + 0.5), 1, 4000);
+    int stretch = int(std::clamp(std::lround(100.0 * width / natural), 1L, 4000L));
     font.setStretch(stretch);
     // The metrics are rounded: step to the nearest stretch that gives the exact width.
     for (int step = 0; step < 8; ++step) {

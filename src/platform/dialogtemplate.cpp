@@ -86,7 +86,7 @@ bool readStrings(const QJsonValue &v, QStringList &out)
         return true;
     if (!v.isArray())
         return false;
-    for (const QJsonValue &s : v.toArray()) {
+    for (const auto &s : v.toArray()) {
         if (!s.isString())
             return false;
         out << s.toString();

@@ -4,7 +4,7 @@
 // The catalogue is ordinary C++ (declarations of texts and tables). Everything outside
 // string literals is copied as it is; inside an ordinary string literal, the ASCII
 // characters and escape sequences stay as written and every run of other characters
-// becomes its CP932 bytes as hexadecimal escapes. Line structure is kept and a #line
+// becomes its CP932 bytes as three-digit octal escapes. Line structure is kept and a #line
 // directive names the catalogue, so the compiler's messages point at the catalogue's lines.
 //
 // A character that CP932 cannot hold, an unterminated literal or a prefixed literal
@@ -43,9 +43,9 @@ struct Generator {
         }
     }
 
-    // Appends CP932 bytes as escapes; `hexOpen` tells whether the last thing written in
-    // the literal was a hexadecimal escape, after which a hex digit must not follow directly.
-    bool convertRun(const std::string &utf8, bool &hexOpen)
+    // Appends CP932 bytes as three-digit octal escapes, which end by themselves: a digit
+    // after one stays a character of its own, and the literal is never split.
+    bool convertRun(const std::string &utf8)
     {
         const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
         if (text.contains(QChar::ReplacementCharacter))
@@ -56,10 +56,9 @@ struct Generator {
             return fail("\"" + utf8 + "\" holds a character the Japanese code page cannot hold");
         for (char b : bytes) {
             char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", unsigned(static_cast<unsigned char>(b)));
+            std::snprintf(buf, sizeof buf, "\\%03o", unsigned(static_cast<unsigned char>(b)));
             out += buf;
         }
-        hexOpen = !bytes.isEmpty();
         return true;
     }
 
@@ -74,7 +73,7 @@ struct Generator {
         auto flush = [&]() {
             if (run.empty())
                 return true;
-            const bool ok = convertRun(run, hexOpen);
+            const bool ok = convertRun(run);
             run.clear();
             return ok;
         };

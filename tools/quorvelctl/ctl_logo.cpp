@@ -57,7 +57,7 @@ bool writePng(const QImage &image, const std::string &path)
 
 // Takes "-o VALUE" / "--png VALUE" style options; the rest are positional arguments.
 bool parseOptions(const std::vector<std::string> &args, size_t from,
-                  std::vector<std::pair<std::string, std::string *>> options, std::vector<std::string> &positional)
+                  const std::vector<std::pair<std::string, std::string *>> &options, std::vector<std::string> &positional)
 {
     for (size_t i = from; i < args.size(); ++i) {
         bool matched = false;

@@ -54,7 +54,7 @@ bool parseInt(const std::string &text, int min, int max, int &out)
     for (char c : text)
         if (c < '0' || c > '9')
             return false;
-    out = std::atoi(text.c_str());
+    out = int(std::strtol(text.c_str(), nullptr, 10)); // at most four digits, checked above
     return out >= min && out <= max;
 }
 

@@ -641,7 +641,7 @@ Outcome Simulator::Impl::getMfp(const std::vector<uint8_t> &data)
     if (kind == 0)
         out.insert(out.end(), mfp.begin(), mfp.begin() + 110);
     else if (kind == 1 || kind == 2)
-        out.push_back(mfp[size_t(109 + kind)]);
+        out.push_back(mfp[109 + size_t(kind)]);
     else
         return {kStatusRefused, {}, "(unknown MFP kind)"};
     return {0, out, "MFP kind " + std::to_string(kind)};
@@ -656,7 +656,7 @@ Outcome Simulator::Impl::setMfp(const std::vector<uint8_t> &data)
     if (kind == 0 && data.size() == 112)
         std::copy(data.begin() + 2, data.end(), mfp.begin());
     else if ((kind == 1 || kind == 2) && data.size() == 3)
-        mfp[size_t(109 + kind)] = data[2];
+        mfp[109 + size_t(kind)] = data[2];
     else
         return {kStatusRefused, {}, "(wrong MFP kind or size)"};
     return {0, {}, "MFP kind " + std::to_string(kind) + " set"};
