@@ -125,16 +125,16 @@ void ResetChecker(FrameChecker &checker)
 {
     checker.state = Idle;
     checker.writeIndex = 0;
+    std::memset(checker.frame, 0, sizeof checker.frame);
 }
 
 bool CheckReplyFrame(FrameChecker &c, TraceLog &log, const uint8_t *bytes, size_t length)
 {
     log.Trace(kTrCheckStart, int(length));
-    // The accumulation buffer lives for this call only. Every byte is stored at most once,
-    // so the write index never passes the number of bytes given.
-    std::vector<uint8_t> acc(length, 0);
     c.bufferLength = length;
-    c.writeIndex = 0;
+    // The write index carries over with the state, so a frame continued from an earlier call
+    // is checked together with its first bytes. It never passes LEN + 6 <= 261.
+    uint8_t *acc = c.frame;
 
     auto store = [&](uint8_t b) { acc[c.writeIndex++] = b; };
     auto discard = [&] {
@@ -186,7 +186,11 @@ bool CheckReplyFrame(FrameChecker &c, TraceLog &log, const uint8_t *bytes, size_
             c.state = b == 0 ? WantBcc : WantStx;
             break;
         case WantStx:
-            if (b == frame::STX) {
+            if (b == frame::STX && c.len == 1) {
+                // LEN 1 puts ETX where STX stands: no frame can have it.
+                log.Trace(kTrBadEtx);
+                discard();
+            } else if (b == frame::STX) {
                 store(b);
                 c.state = InData;
             } else {

@@ -5,6 +5,7 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QImageReader>
 #include <QPainter>
 
 #include <algorithm>
@@ -151,8 +152,13 @@ QImage DefaultBackground()
 
 bool LoadBackgroundPicture(const QString &path, QImage &picture)
 {
+    if (path.isEmpty())
+        return false;
+    const QSize declared = QImageReader(path, "BMP").size();
+    if (!declared.isValid() || declared.width() > kMaxBackgroundSide || declared.height() > kMaxBackgroundSide)
+        return false;
     QImage image;
-    if (path.isEmpty() || !image.load(path, "BMP") || image.isNull())
+    if (!image.load(path, "BMP") || image.isNull())
         return false;
     if (image.hasAlphaChannel()) {
         // The stored colours count, as a plain bit copy would use them; the alpha is dropped.

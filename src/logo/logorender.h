@@ -32,8 +32,14 @@ QImage CreateWorkImage();
 // pixels, a light grey grid with a white label, no black pixel (Format_RGB32).
 QImage DefaultBackground();
 
+// The largest background picture, in pixels each way: ten times the logo's width and
+// more than any real picture for it, and it bounds what a picture's header (which can ask
+// for any size, even in a small run-length coded file) makes the loader allocate.
+constexpr int kMaxBackgroundSide = 4096;
+
 // Loads the BMP file at `path` at its own size as a background picture (Format_RGB32, its
-// colours taken as stored). On failure returns false and leaves `picture` as it was.
+// colours taken as stored). A picture wider or higher than kMaxBackgroundSide is refused
+// before it is decoded. On failure returns false and leaves `picture` as it was.
 bool LoadBackgroundPicture(const QString &path, QImage &picture);
 
 // The font one layer is drawn with, as the layer's face name and size request it.
