@@ -48,7 +48,7 @@ write('frame', 'junk-before', [200] + [0xFF, 0x00, 0x03, 0x02] + clock)
 write('frame', 'bad-bcc-then-good', [3] + reply(0x01)[:-1] + [0x00] + clock)
 write('frame', 'type-cmd-sta-stx-etx', [9] + [1, 2, 1, 1, 0x90, 0x30, 1, 0x90, 1, 0x10, 1, 0x90, 1, 0, 3, 5,
                                             1, 0x90, 1, 0, 3, 2, 0x50, 4] + clock)
-write('frame', 'len1', [1, 1, 0x90, 1, 0, 1, 2, 3, 0x92])
+write('frame', 'len1', [1, 1, 0x90, 1, 0, 1, 2, 3, 0x90])
 write('frame', 'len2', [2] + [1, 0x90, 1, 0, 2, 2, 3, bcc([1, 0x90, 1, 0, 2, 2, 3])])
 write('frame', 'longest', [5] + reply(0x20, list(range(252)), control=0x20) + clock)
 write('frame', 'request-type', [4] + request(0x04, b'ABC   '))

@@ -119,7 +119,7 @@ TEST(ReplyChecker, StatesTable)
          {"  SOH検出(ofs=0)", " 総パケット長(8byte / dwLen=5)", "!! ETX異常"}},
         {"LEN 1 never completes", hex("01 90 01 00 01 02 03"), false,
          {"  SOH検出(ofs=0)", " 総パケット長(6byte / dwLen=5)", "!! ETX異常"}},
-        {"LEN 1 is no frame even with ETX and a right check byte after it", hex("01 90 01 00 01 02 03 92"), false,
+        {"LEN 1 is no frame even with ETX and a right check byte after it", hex("01 90 01 00 01 02 03 90"), false,
          {"  SOH検出(ofs=0)", " 総パケット長(6byte / dwLen=5)", "!! ETX異常"}},
         {"wrong check byte", hex("01 90 01 00 00 91"), false,
          {"  SOH検出(ofs=0)", " 総パケット長(5byte / dwLen=5)",
