@@ -78,7 +78,9 @@ paper = [0, 0] + [(i * 7) & 0xFF for i in range(110)]
 write('vender', 'read-clock', script('read-clock', [clock]))
 write('vender', 'read-clock-ack-only', script('read-clock', [reply(0x01)] * 3))
 write('vender', 'read-clock-echo', script('read-clock', [request(0x01)] * 3))
-write('vender', 'read-clock-junk-first', script('read-clock', [[0x01, 0x90, 0x01, 0x00, 0x0A] + clock]))
+# Bytes before the frame that look like a frame's head, with a LEN that covers the real one.
+write('vender', 'read-clock-junk-first', script('read-clock', [[0x01, 0x90, 0x01, 0x00, 0x0F, 0x05] + clock]))
+write('vender', 'set-clock-echo', script('set-clock', [request(0x02, [0x26, 0x12, 0x10, 0x04, 0x30, 0x00])] * 3))
 write('vender', 'read-clock-in-two', script('read-clock', blocks(0x01, [0x26, 0x12, 0x10, 4, 0x30, 0], 3)))
 write('vender', 'read-clock-bad-then-good', script('read-clock', [clock[:-1] + [0], clock]))
 write('vender', 'set-clock', script('set-clock', [reply(0x02)]))

@@ -283,7 +283,10 @@ bool CSocketBase::Exchange(const uint8_t *request, size_t length, uint8_t *reply
     const size_t frameLength = size_t(collected[frame::OfsLen]) + 6;
     if (!collect(frameLength))
         return false;
-    // Bytes beyond the frame are dropped.
-    std::memcpy(reply, collected, frameLength);
-    return CheckReplyFrame(m_checker, m_trace, reply, frameLength);
+    // Bytes beyond the frame are dropped. The reply is the frame the checker recognised,
+    // wherever it began: bytes before its SOH are never read as its fields.
+    if (!CheckReplyFrame(m_checker, m_trace, collected, frameLength))
+        return false;
+    std::memcpy(reply, m_checker.frame, m_checker.writeIndex);
+    return true;
 }

@@ -87,10 +87,12 @@ bool COrvathVender::exchangeCurrent()
     return m_socket.Exchange(m_request, m_requestLength, m_reply);
 }
 
-void COrvathVender::takeReply()
+bool COrvathVender::takeReply()
 {
+    // Only the vendor answers with TYPE 0x90: a frame of the PC's own TYPE (a peer that
+    // echoes the request) accepts nothing.
     if (m_reply[frame::OfsType] != frame::TypeReply)
-        return; // a reply of request TYPE changes nothing
+        return false;
     const size_t len = m_reply[frame::OfsLen];
     if (len > 3) {
         const size_t n = len - 3;
@@ -98,13 +100,14 @@ void COrvathVender::takeReply()
             // Never write beyond the area: the command fails instead.
             m_socket.Log().Trace(kTrReplyOverflow, int(m_replyCount), int(n), int(ReplyDataCapacity));
             m_replyOverflow = true;
-            return;
+            return false;
         }
         std::memcpy(m_replyData.get() + m_replyCount, m_reply + frame::OfsData, n);
         m_replyCount += n;
         m_lastReplyFlags = m_reply[frame::OfsBlockControl] & 0xF0;
     }
     m_lastReplyStatus = m_reply[frame::OfsSta] & 0x0F;
+    return true;
 }
 
 bool COrvathVender::sendPacket(uint8_t command, uint16_t length, const uint8_t *data)
@@ -141,9 +144,11 @@ bool COrvathVender::sendPacket(uint8_t command, uint16_t length, const uint8_t *
 
         bool exchanged = exchangeCurrent();
         while (exchanged) {
-            takeReply();
+            const bool taken = takeReply();
             if (m_replyOverflow)
                 return false;
+            if (!taken)
+                break; // not the vendor's answer: this attempt has failed
             m_offset += m_blockCount;
             m_sequence = uint8_t((m_sequence + 1) & 0x0F);
             if (m_lastReplyStatus != 0) {
@@ -167,7 +172,8 @@ bool COrvathVender::sendPacket(uint8_t command, uint16_t length, const uint8_t *
 
 bool COrvathVender::ReadClock(DeviceDateTime &out)
 {
-    if (!sendPacket(vendercmd::ReadClock, 0, nullptr))
+    // Fewer data bytes than the value needs is no reading.
+    if (!sendPacket(vendercmd::ReadClock, 0, nullptr) || m_replyCount < 6)
         return false;
     const uint8_t *d = m_replyData.get();
     out = DeviceDateTime{};
@@ -189,7 +195,7 @@ bool COrvathVender::SetClock(const DeviceDateTime &in)
 
 bool COrvathVender::ReadDeviceNumber(char *out)
 {
-    if (!sendPacket(vendercmd::ReadDeviceNumber, 0, nullptr))
+    if (!sendPacket(vendercmd::ReadDeviceNumber, 0, nullptr) || m_replyCount < kDeviceNumberLength)
         return false;
     std::memcpy(out, m_replyData.get(), kDeviceNumberLength);
     out[kDeviceNumberLength] = '\0';

@@ -92,7 +92,7 @@ public:
 
 private:
     bool exchangeCurrent();
-    void takeReply();
+    bool takeReply(); // false when the reply is not the vendor's answer
     void showMessage(const char *cp932, VenderMessageIcon icon);
 
     int m_connectionMode = 0;
