@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
         return 0;
-    uint32_t seed = data[0];
+    PieceCutter cut(data[0]);
     const uint8_t *stream = data + 1;
     const size_t n = size - 1;
 
@@ -99,8 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         ResetChecker(c);
         size_t pos = 0;
         while (pos < n) {
-            seed = seed * 1103515245u + 12345u;
-            const size_t piece = std::min<size_t>(n - pos, 1 + (seed >> 16) % 300);
+            const size_t piece = cut.next(n - pos, 300);
             const bool done = CheckReplyFrame(c, log, stream + pos, piece);
             const bool endInside = end > pos && end <= pos + piece;
             FUZZ_CHECK(done == endInside, "a call over [%zu, %zu) says %d; the first frame ends at %zu", pos,

@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
         return 0;
-    uint32_t seed = data[0];
+    PieceCutter cut(data[0]);
     const uint8_t *bytes = data + 1;
     const size_t n = size - 1;
 
@@ -66,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     vendorsim::Simulator pieces(quiet());
     Bytes out2;
     for (size_t pos = 0; pos < n;) {
-        seed = seed * 1103515245u + 12345u;
-        const size_t piece = std::min<size_t>(n - pos, 1 + (seed >> 16) % 64);
+        const size_t piece = cut.next(n - pos, 64);
         const Bytes part = pieces.handleRequestBytes(bytes + pos, piece);
         out2.insert(out2.end(), part.begin(), part.end());
         pos += piece;

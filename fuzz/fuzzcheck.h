@@ -49,3 +49,19 @@ private:
     size_t m_size;
     size_t m_pos = 0;
 };
+
+// Lengths of the pieces a stream arrives in, from 1 to `most` bytes, chosen by a seed taken
+// from the input so that a run can be repeated.
+class PieceCutter {
+public:
+    explicit PieceCutter(uint32_t seed) : m_seed(seed) {}
+    size_t next(size_t left, size_t most)
+    {
+        m_seed = m_seed * 1103515245u + 12345u;
+        const size_t piece = 1 + (m_seed >> 16) % most;
+        return piece < left ? piece : left;
+    }
+
+private:
+    uint32_t m_seed;
+};
