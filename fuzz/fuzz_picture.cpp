@@ -33,7 +33,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     static int argc = 1;
     static char name[] = "fuzz_picture";
     static char *argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
+    // Kept for the whole run and never destroyed: nothing of Qt's is torn down after main.
+    static QGuiApplication *app = new QGuiApplication(argc, argv);
+    (void)app;
     platform::installFontSubstitutions();
     char dir[] = "/tmp/fuzz_picture.XXXXXX";
     if (!::mkdtemp(dir))

@@ -259,12 +259,12 @@ enum Op { ReadClockOp, SetClockOp, ReadNumberOp, SetNumberOp, GetPaperOp, GetFax
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    static ScriptedVendor vendor;
-    if (!vendor.start()) {
+    // Never destroyed: its thread serves until the process ends.
+    g_vendor = new ScriptedVendor;
+    if (!g_vendor->start()) {
         std::fprintf(stderr, "fuzz_vender: cannot listen on loopback\n");
         std::exit(1);
     }
-    g_vendor = &vendor;
     // A work file of the right size for the logo transfer.
     char dir[] = "/tmp/fuzz_vender.XXXXXX";
     if (!::mkdtemp(dir))
