@@ -113,9 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // has no "]" (the header ends at the last one).
     std::string section = name(field(in), "]");
     std::string key = name(field(in), "=");
-    while (!key.empty() && (key[0] == '[' || key[0] == ';'))
-        key.erase(0, 1);
-    key = oneLine(key);
+    size_t keyStart = 0;
+    while (keyStart < key.size() && (key[keyStart] == '[' || key[keyStart] == ';' || isBlank(key[keyStart])))
+        ++keyStart;
+    key = key.substr(keyStart);
     const std::string value = oneLine(field(in));
     size_t n = in.left();
     const uint8_t *p = in.take(n);
