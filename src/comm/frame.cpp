@@ -125,6 +125,7 @@ void ResetChecker(FrameChecker &checker)
 {
     checker.state = Idle;
     checker.writeIndex = 0;
+    std::memset(checker.frame, 0, sizeof checker.frame);
     checker.frameStart = 0;
     checker.frameLength = 0;
 }
@@ -132,11 +133,10 @@ void ResetChecker(FrameChecker &checker)
 bool CheckReplyFrame(FrameChecker &c, TraceLog &log, const uint8_t *bytes, size_t length)
 {
     log.Trace(kTrCheckStart, int(length));
-    // The accumulation buffer lives for this call only. Every byte is stored at most once,
-    // so the write index never passes the number of bytes given.
-    std::vector<uint8_t> acc(length, 0);
     c.bufferLength = length;
-    c.writeIndex = 0;
+    // The write index carries over with the state, so a frame continued from an earlier call
+    // is checked together with its first bytes. It never passes LEN + 6 <= 261.
+    uint8_t *acc = c.frame;
     c.frameLength = 0;
 
     auto store = [&](uint8_t b) { acc[c.writeIndex++] = b; };

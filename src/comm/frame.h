@@ -83,14 +83,17 @@ struct BuiltRequest {
 // Builds the next request frame into buffer (frame::BufferSize bytes, cleared first).
 BuiltRequest BuildRequestFrame(const RequestInput &in, uint8_t *buffer);
 
-// State of the byte-driven reply checker; it survives between calls until reset.
+// State of the byte-driven reply checker; it survives between calls until reset, and so
+// do the bytes of the frame being examined: a frame whose bytes come in over several calls
+// is checked as a whole. Once complete, frame[0, writeIndex) is the frame recognised.
 struct FrameChecker {
     int state = 0;          // 0 idle ... 8 complete
     size_t writeIndex = 0;  // next position in the accumulation buffer
-    size_t bufferLength = 0;
+    size_t bufferLength = 0; // bytes given to the call under way (0 between calls)
     uint8_t len = 0;        // LEN of the frame being examined
-    // Where the frame being examined (or the complete one) begins within the bytes of the
-    // last call, and its length once complete (LEN + 6).
+    uint8_t frame[frame::BufferSize] = {}; // the accumulation buffer
+    // Where the frame begins within the bytes of the call in which its SOH came (valid when
+    // the checker was reset before that call), and its length once complete (LEN + 6).
     size_t frameStart = 0;
     size_t frameLength = 0;
 };

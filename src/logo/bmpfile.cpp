@@ -3,6 +3,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -65,8 +66,8 @@ bool readHeader(std::string_view b, BmpHeader &h)
                                                  bits == 32)) ||
                        (h.compression == Rle8 && bits == 8) || (h.compression == Rle4 && bits == 4) ||
                        (h.compression == BitFields && (bits == 16 || bits == 32));
-    if (planes != 1 || !known || h.width <= 0 || h.height == 0 ||
-        h.width * (h.height < 0 ? -h.height : h.height) > kMaxBackgroundPixels)
+    if (planes != 1 || !known || h.width <= 0 || h.height == 0 || h.width > kMaxBackgroundSide ||
+        std::abs(int64_t(h.height)) > kMaxBackgroundSide)
         return false;
     // Run-length data are stored bottom row first only.
     if ((h.compression == Rle8 || h.compression == Rle4) && h.height < 0)
@@ -159,7 +160,7 @@ bool DecodeBmp(std::string_view bytes, QImage &image)
         return decodeRunLength(bytes, h, image);
 
     const int64_t stride = (h.width * h.bits + 31) / 32 * 4;
-    const int64_t rows = h.height < 0 ? -h.height : h.height;
+    const int64_t rows = std::abs(int64_t(h.height));
     if (int64_t(bytes.size() - h.pixelData) < stride * rows)
         return false;
     QImage decoded;

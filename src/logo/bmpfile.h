@@ -11,8 +11,10 @@
 // Largest background picture file read: a 32-bit picture of 4096 x 4096 pixels.
 constexpr size_t kMaxBackgroundFileSize = size_t(64) << 20;
 
-// Largest picture (width x height) decoded, whatever its file size: 32 M pixels.
-constexpr int64_t kMaxBackgroundPixels = int64_t(1) << 25;
+// The largest background picture, in pixels each way: ten times the logo's width and more
+// than any real picture for it. It bounds what a picture's header (which can ask for any
+// size, even in a small run-length coded file) makes the decoder allocate.
+constexpr int kMaxBackgroundSide = 4096;
 
 // Decodes the BMP file `bytes` into `image`. Takes the Windows header (40, 108 or 124
 // bytes), the old OS/2 header (12 bytes) and its 64-byte successor; 1, 4, 8, 16, 24 and
@@ -23,6 +25,6 @@ constexpr int64_t kMaxBackgroundPixels = int64_t(1) << 25;
 // declared size. Run-length data must run, command by command, either to its end-of-picture
 // mark or through the last row, before the bytes end; pixels the commands skip (a line
 // ended early, a jump, an early end) take colour 0 of the table, as in a picture that
-// starts cleared. Anything else, and pictures beyond kMaxBackgroundPixels, fail: false,
+// starts cleared. Anything else, and pictures wider or higher than kMaxBackgroundSide, fail: false,
 // `image` unchanged.
 bool DecodeBmp(std::string_view bytes, QImage &image);

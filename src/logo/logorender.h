@@ -6,6 +6,7 @@
 //
 // Everything here needs a QGuiApplication (fonts), with platform::installFontSubstitutions()
 // done so that the Windows Japanese face names reach their IPA stand-ins.
+#include "logo/bmpfile.h"
 #include "logo/logolayout.h"
 
 #include <QFont>
@@ -34,8 +35,9 @@ QImage DefaultBackground();
 
 // Loads the BMP file at `path` at its own size as a background picture (Format_RGB32, its
 // colours taken as stored). Only a regular file of at most kMaxBackgroundFileSize bytes
-// whose pixel data cover the picture's declared size is taken (see DecodeBmp). On failure
-// returns false and leaves `picture` as it was.
+// whose pixel data cover the picture's declared size, at most kMaxBackgroundSide pixels
+// each way, is taken (see DecodeBmp). On failure returns false and leaves `picture` as it
+// was.
 bool LoadBackgroundPicture(const QString &path, QImage &picture);
 
 // The font one layer is drawn with, as the layer's face name and size request it.

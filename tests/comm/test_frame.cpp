@@ -161,6 +161,37 @@ TEST(ReplyChecker, ResetExaminesTheNextReplyFromItsFirstByte)
     EXPECT_TRUE(CheckReplyFrame(checker, log, good.data(), good.size()));
 }
 
+// Without a reset, the next call goes on with the frame the last one left unfinished:
+// the check byte covers the whole frame and the ETX test counts from its first byte.
+TEST(ReplyChecker, AFrameSplitOverCallsIsCheckedAsAWhole)
+{
+    const Bytes clock = withBcc(hex("01 90 01 00 09 02 50 25 12 31 23 59 58 03"));
+    struct Case {
+        const char *what;
+        Bytes first, second;
+        bool ok;
+    } cases[] = {
+        {"split in the data", Bytes(clock.begin(), clock.begin() + 8), Bytes(clock.begin() + 8, clock.end()), true},
+        {"split before the check byte", Bytes(clock.begin(), clock.end() - 1), Bytes(clock.end() - 1, clock.end()),
+         true},
+        // The check byte of the second part alone (0x00 over nothing) must not pass.
+        {"check byte over the second part only", hex("01 90 01 00 00"), hex("00"), false},
+        {"split right after STX", hex("01 90 01 00 03 02"), hex("50 03 C2"), true},
+    };
+    for (const Case &c : cases) {
+        TraceLog log;
+        FrameChecker checker;
+        ResetChecker(checker);
+        EXPECT_FALSE(CheckReplyFrame(checker, log, c.first.data(), c.first.size())) << c.what;
+        EXPECT_EQ(CheckReplyFrame(checker, log, c.second.data(), c.second.size()), c.ok) << c.what;
+        if (c.ok) {
+            Bytes whole = c.first;
+            whole.insert(whole.end(), c.second.begin(), c.second.end());
+            EXPECT_EQ(Bytes(checker.frame, checker.frame + checker.writeIndex), whole) << c.what;
+        }
+    }
+}
+
 TEST(TraceLog, RingWrapsAndKeepsABlankLineAfterTheNewest)
 {
     TraceLog log;

@@ -131,6 +131,32 @@ TEST(RenderLogo, UserBackgroundIsCopiedAtItsOwnSizeAndItsBlackPixelsAreDots)
     EXPECT_EQ(picture.size(), QSize(10, 5));
 }
 
+// The header's size decides before anything is decoded: a side beyond the limit is refused
+// (and the picture in use stays), a side at the limit loads.
+TEST(RenderLogo, BackgroundPicturesBeyondTheSizeLimitAreRefused)
+{
+    QTemporaryDir dir;
+    QImage picture(7, 3, QImage::Format_RGB32);
+    struct Case {
+        int width, height;
+        bool loads;
+    } cases[] = {
+        {kMaxBackgroundSide, 2, true},
+        {kMaxBackgroundSide + 1, 2, false},
+        {2, kMaxBackgroundSide, true},
+        {2, kMaxBackgroundSide + 1, false},
+    };
+    for (const Case &c : cases) {
+        QImage bmp(c.width, c.height, QImage::Format_Mono);
+        bmp.fill(1);
+        const QString path = dir.filePath(QStringLiteral("%1x%2.bmp").arg(c.width).arg(c.height));
+        ASSERT_TRUE(bmp.save(path, "BMP"));
+        QImage loaded = picture;
+        EXPECT_EQ(LoadBackgroundPicture(path, loaded), c.loads) << c.width << "x" << c.height;
+        EXPECT_EQ(loaded.size(), c.loads ? QSize(c.width, c.height) : QSize(7, 3)) << c.width << "x" << c.height;
+    }
+}
+
 TEST(RenderLogo, NullBackgroundLeavesTheWorkImageAlone)
 {
     QImage work = CreateWorkImage();

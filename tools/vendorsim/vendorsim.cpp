@@ -26,6 +26,8 @@ namespace vendorsim {
 namespace {
 
 constexpr uint8_t kStatusRefused = 0x01;
+// A command's data are counted in 16 bits.
+constexpr size_t kMaxCommandData = 65535;
 
 bool applies(const std::set<int> &on, int n)
 {
@@ -167,6 +169,24 @@ struct Simulator::Impl {
         uint8_t assemblyCmd = 0;
     };
 
+    // Where a session's replies go: the connection's socket or, for requests handed over
+    // as bytes (handleRequestBytes), a byte vector.
+    struct Sink {
+        int fd = -1;
+        std::vector<uint8_t> *bytes = nullptr;
+    };
+    Session rawSession;
+    bool rawClosed = false;
+
+    static bool emit(const Sink &out, const uint8_t *p, size_t n)
+    {
+        if (out.bytes) {
+            out.bytes->insert(out.bytes->end(), p, p + n);
+            return true;
+        }
+        return sendAll(out.fd, p, n);
+    }
+
     void log(const std::string &line)
     {
         if (!opt.log)
@@ -184,7 +204,8 @@ struct Simulator::Impl {
 
     void acceptLoop();
     void serve(Connection *c);
-    bool handle(Session &s, int fd, std::vector<uint8_t> frameBytes);
+    bool takeFrames(Session &s, const Sink &out);
+    bool handle(Session &s, const Sink &out, std::vector<uint8_t> frameBytes);
     Outcome process(uint8_t cmd, const std::vector<uint8_t> &data);
     Outcome readClock();
     Outcome setClock(const std::vector<uint8_t> &data);
@@ -327,8 +348,7 @@ void Simulator::Impl::serve(Connection *c)
     const int fd = c->fd;
     Session s;
     uint8_t buf[4096];
-    bool open = true;
-    while (open && running) {
+    while (running) {
         // stop() shuts the connection down, which ends this read.
         const ssize_t r = ::recv(fd, buf, sizeof buf, 0);
         if (r < 0 && errno == EINTR)
@@ -336,20 +356,8 @@ void Simulator::Impl::serve(Connection *c)
         if (r <= 0)
             break;
         s.in.insert(s.in.end(), buf, buf + r);
-        // Take every complete frame off the stream.
-        for (;;) {
-            auto soh = std::find(s.in.begin(), s.in.end(), frame::SOH);
-            s.in.erase(s.in.begin(), soh);
-            if (s.in.size() < 5 || s.in.size() < size_t(s.in[frame::OfsLen]) + 6)
-                break;
-            const size_t n = size_t(s.in[frame::OfsLen]) + 6;
-            std::vector<uint8_t> f(s.in.begin(), s.in.begin() + long(n));
-            s.in.erase(s.in.begin(), s.in.begin() + long(n));
-            if (!handle(s, fd, std::move(f))) {
-                open = false;
-                break;
-            }
-        }
+        if (!takeFrames(s, Sink{fd, nullptr}))
+            break;
     }
     {
         std::lock_guard<std::mutex> g(connMu);
@@ -359,7 +367,24 @@ void Simulator::Impl::serve(Connection *c)
     c->done = true;
 }
 
-bool Simulator::Impl::handle(Session &s, int fd, std::vector<uint8_t> f)
+// Takes every complete frame off the session's input and answers it; false once the
+// connection is to be closed.
+bool Simulator::Impl::takeFrames(Session &s, const Sink &out)
+{
+    for (;;) {
+        auto soh = std::find(s.in.begin(), s.in.end(), frame::SOH);
+        s.in.erase(s.in.begin(), soh);
+        if (s.in.size() < 5 || s.in.size() < size_t(s.in[frame::OfsLen]) + 6)
+            return true;
+        const size_t n = size_t(s.in[frame::OfsLen]) + 6;
+        std::vector<uint8_t> f(s.in.begin(), s.in.begin() + long(n));
+        s.in.erase(s.in.begin(), s.in.begin() + long(n));
+        if (!handle(s, out, std::move(f)))
+            return false;
+    }
+}
+
+bool Simulator::Impl::handle(Session &s, const Sink &out, std::vector<uint8_t> f)
 {
     int n;
     std::shared_ptr<const Faults> faultsNow;
@@ -406,8 +431,18 @@ bool Simulator::Impl::handle(Session &s, int fd, std::vector<uint8_t> f)
             s.assembling = true;
             s.assemblyCmd = cmd;
         }
-        s.assembly.insert(s.assembly.end(), data.begin(), data.end());
-        if (!(flags & frame::FlagMore)) {
+        const bool overlong = s.assembly.size() + data.size() > kMaxCommandData;
+        if (overlong) {
+            // No command of the protocol carries more: a peer that keeps sending blocks
+            // must not grow the simulator without end.
+            s.assembly.clear();
+            s.assembling = false;
+            sta = kStatusRefused;
+            note = "(command data beyond " + std::to_string(kMaxCommandData) + " bytes)";
+        } else {
+            s.assembly.insert(s.assembly.end(), data.begin(), data.end());
+        }
+        if (!overlong && !(flags & frame::FlagMore)) {
             s.assembling = false;
             Outcome out = process(cmd, s.assembly);
             sta = out.status;
@@ -507,7 +542,7 @@ bool Simulator::Impl::handle(Session &s, int fd, std::vector<uint8_t> f)
     }
     if (fl.closeMidReply.count(n)) {
         log(line + " [closed mid-reply]");
-        sendAll(fd, reply.data(), std::max<size_t>(1, reply.size() / 2));
+        emit(out, reply.data(), std::max<size_t>(1, reply.size() / 2));
         return false;
     }
     if (!fl.pieces.empty() && applies(fl.piecesOn, n)) {
@@ -518,14 +553,14 @@ bool Simulator::Impl::handle(Session &s, int fd, std::vector<uint8_t> f)
                                                      : reply.size() - off;
             if (off && !pause(fl.pieceGapMs))
                 return false;
-            if (!sendAll(fd, reply.data() + off, take))
+            if (!emit(out, reply.data() + off, take))
                 return false;
             off += take;
         }
         return true;
     }
     log(line);
-    return sendAll(fd, reply.data(), reply.size());
+    return emit(out, reply.data(), reply.size());
 }
 
 Outcome Simulator::Impl::process(uint8_t cmd, const std::vector<uint8_t> &data)
@@ -660,6 +695,18 @@ Outcome Simulator::Impl::setMfp(const std::vector<uint8_t> &data)
     else
         return {kStatusRefused, {}, "(wrong MFP kind or size)"};
     return {0, {}, "MFP kind " + std::to_string(kind) + " set"};
+}
+
+std::vector<uint8_t> Simulator::handleRequestBytes(const uint8_t *bytes, size_t length)
+{
+    std::vector<uint8_t> out;
+    if (d->rawClosed)
+        return out;
+    Impl::Session &s = d->rawSession;
+    s.in.insert(s.in.end(), bytes, bytes + length);
+    if (!d->takeFrames(s, Impl::Sink{-1, &out}))
+        d->rawClosed = true;
+    return out;
 }
 
 // ---------------------------------------------------------------------------------------

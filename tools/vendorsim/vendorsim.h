@@ -74,6 +74,12 @@ public:
     void stop();
     uint16_t port() const;
 
+    // Request bytes handled as if they had come in over one connection, without a socket
+    // or thread (the simulator need not be started): the bytes it sends back. Successive
+    // calls continue the same session; after a fault that closes the connection, every
+    // later call returns nothing. Call it from one thread at a time.
+    std::vector<uint8_t> handleRequestBytes(const uint8_t *bytes, size_t length);
+
     // State, safe to read and change while the simulator runs.
     void setFaults(const Faults &faults);
     std::vector<std::vector<uint8_t>> requests() const; // every request frame, in order (when recorded)
