@@ -178,3 +178,16 @@ write('picture', 'bitfields32', bmp(2, 2, 32, bytes([0, 0, 0, 0x80, 255, 255, 25
                                     extra_header=masks + b'\x00' * 68))
 write('picture', 'huge-declared', bmp(30000, 30000, 8, bytes([0, 1]), palette=pal256, compression=1))
 write('picture', 'truncated', bmp(64, 32, 24, rows(64, 4, 24, lambda y, i: 0)))
+
+
+# --- mfpcsv: MFP parameter files ----------------------------------------------------------
+def csv(lines):
+    return ('\r\n'.join(lines) + '\r\n').encode('ascii')
+
+
+initial = ['MFPconfig'] + ['%d,0,0,0,0,0,0,0,0,0,0' % k for k in range(10)] + ['100,0', '101,0']
+write('mfpcsv', 'initial', csv(initial))
+write('mfpcsv', 'values', csv(['MFPconfig', '2,104,1,0,1,0,3,6,0,1,0', '100,1', '101,1']))
+write('mfpcsv', 'lf-and-odd-fields', b'mfpconfig extra\n 3, -1,+300,4294967296,x,,7\n9,161\n55,1,2\n-5,9\n101\n')
+write('mfpcsv', 'out-of-list', csv(['MFPconfig', '0,250,9,9,9,9,99,99,99,99,99', '100,255', '101,7']))
+write('mfpcsv', 'wrong-header', csv(['MFPconfiguration?', '0,1,1,1,1,1,1,1,1,1,1']))
