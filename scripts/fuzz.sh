@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one fuzz harness for a given time:
 #   scripts/fuzz.sh NAME SECONDS [libFuzzer options...]
-# NAME is one of fuzz/fuzz_NAME.cpp (frame, vender, vendorsim, layout, profile, picture).
+# NAME is one of fuzz/fuzz_NAME.cpp (frame, vender, vendorsim, layout, profile, picture, mfpcsv).
 # Builds fuzz_NAME with clang-14, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer in
 # build-fuzz/ (installing clang-14, libfuzzer-14-dev and libclang-rt-14-dev when they are
 # missing), then fuzzes from the committed seeds in fuzz/corpus/NAME/. New inputs go to
