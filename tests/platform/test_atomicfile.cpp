@@ -19,39 +19,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t kLimit = 1 << 20;
-constexpr uid_t kNobody = 65534;
-
-bool asRoot()
-{
-    return ::geteuid() == 0;
-}
-
-// Runs `work` as an ordinary user and returns its result: directly when the tests run as
-// one, and in a child process that has given up root for the user "nobody" when they run as
-// root (who would pass every permission check). Nothing when the child could not drop root.
-std::optional<bool> asOrdinaryUser(const std::function<bool()> &work)
-{
-    if (!asRoot())
-        return work();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
-            ::_exit(2);
-        ::_exit(work() ? 0 : 1);
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == 2)
-        return std::nullopt;
-    return WEXITSTATUS(status) == 0;
-}
-
-// Makes `path` belong to the user asOrdinaryUser() runs as.
-void giveToOrdinaryUser(const fs::path &path)
-{
-    if (asRoot()) {
-        ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
-    }
-}
+using testfolder::asOrdinaryUser;
+using testfolder::asRoot;
+using testfolder::giveToOrdinaryUser;
+using testfolder::kNobody;
 
 std::string contentOf(const fs::path &path)
 {
@@ -92,17 +63,7 @@ TEST(AtomicFile, FailedWriteKeepsPreviousFileWhole)
 
     // A file-size limit makes the write fail part-way, as a full disk would (and unlike
     // folder permissions it also holds for root).
-    struct sigaction ignore {}, previous {};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 16;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = platform::writeFileAtomically(path, std::string(4096, 'n'));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::sigaction(SIGXFSZ, &previous, nullptr);
+    const bool written = testfolder::withFileSizeLimit(16, [&] { return platform::writeFileAtomically(path, std::string(4096, 'n')); });
 
     EXPECT_FALSE(written);
     EXPECT_EQ(contentOf(path), "old");
