@@ -3,7 +3,7 @@
 #   BUILD_DIR   build folder (default: build)
 #   SANITIZE=1  AddressSanitizer + UndefinedBehaviorSanitizer build
 #   RELEASE=1   Release configuration (as packagers build it)
-#   WERROR=1    warnings are errors (our CI and development builds)
+#   WERROR=1    warnings are errors (our CI and development builds); WERROR=0 turns it off
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
@@ -13,6 +13,11 @@ if [[ ${SANITIZE:-0} == 1 ]]; then
 elif [[ ${RELEASE:-0} == 1 ]]; then
   args+=(-DCMAKE_BUILD_TYPE=Release)
 fi
-args+=(-DQUORVEL_WERROR="$([[ ${WERROR:-0} == 1 ]] && echo ON || echo OFF)")
+# Off unless asked for; an existing build folder keeps what it was configured with.
+if [[ ${WERROR:-} == 1 ]]; then
+  args+=(-DQUORVEL_WERROR=ON)
+elif [[ ${WERROR:-} == 0 ]]; then
+  args+=(-DQUORVEL_WERROR=OFF)
+fi
 cmake "${args[@]}" >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)"
