@@ -42,6 +42,13 @@ namespace {
 constexpr int kTitleHeight = 28;
 constexpr int kBorder = 1;
 
+// Points the application's vendor connection at the simulator `sim`.
+void talkTo(CQuorvelApp &app, const vendorsim::Simulator &sim)
+{
+    std::string message;
+    app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())}, message);
+}
+
 // The window's client area inside a plain title bar and border, as a desktop would
 // show it (the offscreen platform draws no frames of its own).
 QImage framed(QWidget *w)
@@ -169,8 +176,7 @@ QImage shotClockDialog(CQuorvelApp &app, bool lose)
         return {};
     const std::time_t now = fixedMoment();
     sim.setClockOffset(static_cast<long long>(now) - static_cast<long long>(std::time(nullptr)));
-    std::string message;
-    app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())}, message);
+    talkTo(app, sim);
 
     ShotClockDlg dlg(app, now);
     dlg.create();
@@ -207,8 +213,7 @@ QImage designAndSendLogo(CQuorvelApp &app, const std::string &outDir)
     vendorsim::Simulator sim(o);
     if (!sim.start())
         return {};
-    std::string message;
-    app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())}, message);
+    talkTo(app, sim);
 
     // The work file goes to a folder of its own, not beside the pictures.
     QTemporaryDir work;
@@ -277,8 +282,7 @@ QImage shotMfpDialog(CQuorvelApp &app, int tag)
     std::copy(std::begin(paper3), std::end(paper3), set.begin() + 22);
     set[110] = 1;
     sim.setMfpParameters(set);
-    std::string message;
-    app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())}, message);
+    talkTo(app, sim);
 
     CMfpcnfDlg dlg(VenderSessionOf(app));
     dlg.create();
