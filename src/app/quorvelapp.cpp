@@ -1,6 +1,7 @@
 #include "app/quorvelapp.h"
 
 #include "app/quorveldlg.h"
+#include "comm/socket.h"
 #include "platform/codepage.h"
 #include "platform/filedialog.h"
 #include "platform/messagebox.h"
@@ -9,8 +10,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-
-#include "comm/socket.h"
 
 #include <csignal>
 

@@ -1,6 +1,6 @@
 #include "comm/frame.h"
 
-#include "comm/texts.h"
+#include "texts/comm.h"
 
 #include <algorithm>
 #include <cstdarg>

@@ -1,6 +1,6 @@
 #include "comm/socket.h"
 
-#include "comm/texts.h"
+#include "texts/comm.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

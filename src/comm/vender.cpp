@@ -1,6 +1,6 @@
 #include "comm/vender.h"
 
-#include "comm/texts.h"
+#include "texts/comm.h"
 
 #include <cstring>
 #include <fcntl.h>
@@ -118,13 +118,11 @@ bool COrvathVender::exchangeCurrent()
 
 void COrvathVender::takeReply()
 {
-    if (m_reply[frame::OfsType] != frame::TypeReply)
-        return; // a reply of request TYPE changes nothing
+    // exchangeCurrent has made sure the reply is the vendor's (TYPE 0x90).
     const size_t len = m_reply[frame::OfsLen];
     // The block flags of every reply count, also of one without data: an acknowledgement
     // says that nothing more follows.
     m_lastReplyFlags = len >= 3 ? uint8_t(m_reply[frame::OfsBlockControl] & 0xF0) : uint8_t(0);
-    m_lastReplyData = len > 3 ? len - 3 : 0;
     if (len > 3) {
         const size_t n = len - 3;
         if (m_replyCount + n > ReplyDataCapacity) {
@@ -183,7 +181,7 @@ bool COrvathVender::sendPacket(uint8_t command, uint16_t length, const uint8_t *
                 log.Trace(kTrReplyStatus, unsigned(m_reply[frame::OfsSta]));
                 return false;
             }
-            if ((m_lastReplyFlags & frame::FlagMore) && m_blockCount == 0 && m_lastReplyData == 0) {
+            if ((m_lastReplyFlags & frame::FlagMore) && m_blockCount == 0 && m_reply[frame::OfsLen] <= 3) {
                 // Asked for more, the vendor said "more follows" again without sending
                 // any: going on could last for ever, so this attempt has failed.
                 m_connectionSuspect = true;

@@ -102,9 +102,8 @@ private:
     uint8_t m_cmd = 0;
     uint8_t m_sta = 0;
     uint8_t m_blockFlags = 0;
-    uint8_t m_lastReplyFlags = 0;  // of the latest vendor reply with data in this attempt
+    uint8_t m_lastReplyFlags = 0;  // of the latest vendor reply in this attempt (0 without a data part)
     uint8_t m_lastReplyStatus = 0; // of the latest vendor reply in this attempt
-    size_t m_lastReplyData = 0;    // data bytes of the latest vendor reply
     bool m_sessionOpen = false;       // between a successful OpenSession and CloseSession
     bool m_connectionSuspect = false; // an exchange failed: a late reply may still come
     size_t m_blockCount = 0;

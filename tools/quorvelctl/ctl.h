@@ -33,6 +33,12 @@ int runMfpCommand(const Options &opt, const std::vector<std::string> &args);
 // the connection cannot be opened, says so and returns kFailure without running `op`.
 int withVendor(const Options &opt, const std::function<int(COrvathVender &)> &op);
 
+// `cp932` as UTF-8, as the command line prints the tool's texts.
+std::string utf8(const std::string &cp932);
+
+// Says "quorvelctl: <what><arg> (see --help)" on standard error; returns kUsage.
+int usage(const char *what, const std::string &arg = {});
+
 // Help text for each family, appended to --help.
 const char *vendorCommandsHelp();
 const char *logoFileCommandsHelp();

@@ -18,17 +18,6 @@ namespace ctl {
 
 namespace {
 
-std::string utf8(const std::string &cp932)
-{
-    return platform::fromCp932(cp932).toStdString();
-}
-
-int usage(const char *what)
-{
-    std::fprintf(stderr, "quorvelctl: %s (see --help)\n", what);
-    return kUsage;
-}
-
 void failed(const char *titleCp932)
 {
     std::fprintf(stderr, "%s\n", utf8(FailureMessage(titleCp932)).c_str());

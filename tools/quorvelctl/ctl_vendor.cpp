@@ -2,7 +2,7 @@
 // before the connection is opened, so a usage error sends nothing.
 #include "ctl.h"
 
-#include "comm/texts.h"
+#include "clock/reportfailure.h"
 #include "comm/vender.h"
 #include "platform/codepage.h"
 #include "texts/clock.h"
@@ -18,33 +18,24 @@
 
 namespace ctl {
 
-namespace {
-
 std::string utf8(const std::string &cp932)
 {
     return platform::fromCp932(cp932).toStdString();
 }
 
-// Messages the tool shows: the desktop tool's texts, printed as UTF-8.
-const std::string kMsgNoConnection = utf8(commtext::kMsgNoConnection);
-const std::string kMsgClockUnreadable = utf8(clocktext::kCommError);
-const std::string kMsgClockSet = utf8(clocktext::kMsgClockSet);
-const std::string kMsgNumberSet = utf8(clocktext::kMsgNumberSet);
-const std::string kMsgNotAscii = utf8(clocktext::kMsgNotAscii);
-const std::string kMsgLogoSent = utf8(logotext::kMsgLogoSent);
-const std::string kMsgLogoFailed = utf8(logotext::kMsgLogoSendFailed);
-const std::string kTitleClockSet = utf8(clocktext::kTitleSetClock);
-const std::string kTitleNumberSet = utf8(clocktext::kTitleSetNumber);
-
-int usage(const char *what, const std::string &arg = {})
+int usage(const char *what, const std::string &arg)
 {
     std::fprintf(stderr, "quorvelctl: %s%s (see --help)\n", what, arg.c_str());
     return kUsage;
 }
 
-void failed(const std::string &title)
+namespace {
+
+// The first line of the vendor dialogs' failure report for the operation `title`.
+void failed(const char *title)
 {
-    std::fprintf(stderr, "%sに失敗しました。\n", title.c_str());
+    const std::string text = utf8(FailureMessage(title));
+    std::fprintf(stderr, "%s\n", text.substr(0, text.find('\n')).c_str());
 }
 
 bool parseInt(const std::string &text, int min, int max, int &out)
@@ -107,7 +98,7 @@ int withVendor(const Options &opt, const std::function<int(COrvathVender &)> &op
     });
     int rc;
     if (!vender.OpenSession(1)) {
-        std::fprintf(stderr, "%s\n", kMsgNoConnection.c_str());
+        std::fprintf(stderr, "%s\n", utf8(commtext::kMsgNoConnection).c_str());
         rc = kFailure;
     } else {
         rc = op(vender);
@@ -130,7 +121,7 @@ int clockCommand(const Options &opt, const std::vector<std::string> &args)
         return withVendor(opt, [](COrvathVender &v) {
             DeviceDateTime t;
             if (!v.ReadClock(t)) {
-                std::fprintf(stderr, "%s\n", kMsgClockUnreadable.c_str());
+                std::fprintf(stderr, "%s\n", utf8(clocktext::kCommError).c_str());
                 return int(kFailure);
             }
             std::printf("%02d/%02d/%02d %02d:%02d:%02d\n", t.year, t.month, t.day, t.hour, t.minute, t.second);
@@ -157,10 +148,10 @@ int clockCommand(const Options &opt, const std::vector<std::string> &args)
         }
         return withVendor(opt, [&](COrvathVender &v) {
             if (!v.SetClock(now ? localNow() : when)) {
-                failed(kTitleClockSet);
+                failed(clocktext::kTitleSetClock);
                 return int(kFailure);
             }
-            std::printf("%s\n", kMsgClockSet.c_str());
+            std::printf("%s\n", utf8(clocktext::kMsgClockSet).c_str());
             return int(kSuccess);
         });
     }
@@ -176,7 +167,7 @@ int numberCommand(const Options &opt, const std::vector<std::string> &args)
         return withVendor(opt, [](COrvathVender &v) {
             char number[kDeviceNumberLength + 1];
             if (!v.ReadDeviceNumber(number)) {
-                std::fprintf(stderr, "%s\n", kMsgClockUnreadable.c_str());
+                std::fprintf(stderr, "%s\n", utf8(clocktext::kCommError).c_str());
                 return int(kFailure);
             }
             std::printf("%s\n", utf8(std::string(number, kDeviceNumberLength)).c_str());
@@ -189,17 +180,17 @@ int numberCommand(const Options &opt, const std::vector<std::string> &args)
         const std::string &text = args[2];
         for (unsigned char c : text)
             if (c >= 0x80) {
-                std::fprintf(stderr, "%s\n", kMsgNotAscii.c_str());
+                std::fprintf(stderr, "%s\n", utf8(clocktext::kMsgNotAscii).c_str());
                 return kUsage;
             }
         if (text.size() > kDeviceNumberLength)
             return usage("the device number has at most six characters: ", text);
         return withVendor(opt, [&](COrvathVender &v) {
             if (!v.SetDeviceNumber(text.c_str())) {
-                failed(kTitleNumberSet);
+                failed(clocktext::kTitleSetNumber);
                 return int(kFailure);
             }
-            std::printf("%s\n", kMsgNumberSet.c_str());
+            std::printf("%s\n", utf8(clocktext::kMsgNumberSet).c_str());
             return int(kSuccess);
         });
     }
@@ -215,15 +206,15 @@ int logoSendCommand(const Options &opt, const std::vector<std::string> &args)
     // (a FIFO or a device would block the transfer or never end).
     struct stat st{};
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fprintf(stderr, "%s\n%s\n", utf8(commtext::kMsgLogoFileUnreadable).c_str(), kMsgLogoFailed.c_str());
+        std::fprintf(stderr, "%s\n%s\n", utf8(commtext::kMsgLogoFileUnreadable).c_str(), utf8(logotext::kMsgLogoSendFailed).c_str());
         return kFailure;
     }
     return withVendor(opt, [&](COrvathVender &v) {
         if (!v.SendLogo(1, file)) {
-            std::fprintf(stderr, "%s\n", kMsgLogoFailed.c_str());
+            std::fprintf(stderr, "%s\n", utf8(logotext::kMsgLogoSendFailed).c_str());
             return int(kFailure);
         }
-        std::printf("%s\n", kMsgLogoSent.c_str());
+        std::printf("%s\n", utf8(logotext::kMsgLogoSent).c_str());
         return int(kSuccess);
     });
 }
