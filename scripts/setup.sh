@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fontconfig
-  xvfb xauth
+  xvfb xauth openbox xdotool x11-utils libxcb1-dev qt6-translations-l10n
   help2man dpkg-dev file lintian desktop-file-utils appstream
 )
 
