@@ -22,7 +22,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
-#include <QStyleOptionFrame>
 #include <QTimerEvent>
 #include <QTreeWidget>
 #include <QWindow>
@@ -56,13 +55,12 @@ protected:
         QPainter p(this);
         const QFontMetrics fm(font());
         const int textHeight = fm.height();
-        QStyleOptionFrame frame;
-        frame.initFrom(this);
-        frame.rect = rect().adjusted(0, textHeight / 2, 0, 0);
-        frame.lineWidth = 1;
-        frame.midLineWidth = 0;
-        frame.frameShape = QFrame::StyledPanel;
-        style()->drawPrimitive(QStyle::PE_FrameGroupBox, &frame, &p, this);
+        // An etched line: a dark one with a light one just inside it.
+        const QRect box = rect().adjusted(0, textHeight / 2, -1, -1);
+        p.setPen(palette().color(QPalette::Mid));
+        p.drawRect(box.adjusted(0, 0, -1, -1));
+        p.setPen(palette().color(QPalette::Light));
+        p.drawRect(box.adjusted(1, 1, 0, 0));
         if (title().isEmpty())
             return;
         const int inset = fm.averageCharWidth();
