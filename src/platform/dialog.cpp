@@ -223,7 +223,7 @@ void Dialog::widenCutLabels()
     // control or past the dialog's edge.
     for (QWidget *w : m_controls) {
         auto *label = qobject_cast<QLabel *>(w);
-        if (!label || label->text().isEmpty() || label->frameStyle() != QFrame::NoFrame)
+        if (!label || label->text().isEmpty() || label->frameShape() != QFrame::NoFrame)
             continue;
         const QFontMetrics fm(label->font());
         if (label->height() >= 2 * fm.height() || label->text().contains(QLatin1Char('\n')))
