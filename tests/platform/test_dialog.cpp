@@ -335,14 +335,22 @@ private slots:
         QVERIFY(owned->isWindow());
     } // the owner takes the owned window with it
 
-    // Enter presses the template's default button, even after another button had the
-    // focus for a while (Qt would otherwise make every focused button the default).
-    void theDefaultButtonStaysTheTemplates()
+    // Enter gives the dialog the IDOK command, as the template has no default button,
+    // even after another button had the focus for a while (Qt would otherwise make the
+    // first button that took the focus the default for good).
+    void aButtonThatHadTheFocusDoesNotTakeOverEnter()
     {
-        Recorder dlg(parse(kEveryKind));
+        Recorder dlg(parse(R"({
+          "id": 9003, "caption": "x", "size": [200, 40], "font": ["ＭＳ Ｐゴシック", 9], "style": ["caption"],
+          "controls": [
+            { "id": 10, "kind": "edit", "rect": [5, 5, 60, 12], "style": ["border"] },
+            { "id": 42, "kind": "button", "text": "読込", "rect": [70, 5, 40, 14] },
+            { "id": 1, "kind": "button", "text": "戻る", "rect": [120, 5, 40, 14] }
+          ] })"));
         dlg.create();
         dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QApplication::setActiveWindow(&dlg);
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
         dlg.item(42)->setFocus();
         dlg.item(10)->setFocus();
         QTest::keyClick(dlg.item(10), Qt::Key_Return);
