@@ -665,6 +665,33 @@ private slots:
         mouseMove(&canvas, QPoint(10, 10), Qt::NoButton);
     }
 
+    // On a scaled screen (CTest also runs this at QT_SCALE_FACTOR=2) each dot is a whole
+    // block of device pixels, the preview lies within the screen, and a drag counts dots.
+    void thePreviewShowsWholeDeviceBlocksAtAnyScale()
+    {
+        auto dlg = openDialog();
+        edit(*dlg, 0)->setPlainText(QStringLiteral("TEST"));
+        CCanvasDlg &canvas = dlg->Canvas();
+        const qreal ratio = canvas.devicePixelRatioF();
+        const int n = canvas.DotScale();
+        QCOMPARE(n, std::max(1, int(ratio)));
+        QVERIFY(canvas.screen()->availableGeometry().contains(canvas.frameGeometry()));
+
+        const QImage shown = canvas.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage work = dlg->WorkImage().convertToFormat(QImage::Format_RGB32);
+        QVERIFY(shown.width() >= kLogoWidth * n && shown.height() >= kLogoHeight * n);
+        int mismatches = 0;
+        for (int y = 0; y < kLogoHeight * n; ++y)
+            for (int x = 0; x < kLogoWidth * n; ++x)
+                mismatches += shown.pixel(x, y) != work.pixel(x / n, y / n);
+        QCOMPARE(mismatches, 0);
+
+        const QPoint from(40, 20);
+        drag(&canvas, from, from + QPoint(qRound(10 * n / ratio), qRound(5 * n / ratio)));
+        QCOMPARE(dlg->Layers()[0].x, 10);
+        QCOMPARE(dlg->Layers()[0].y, 5);
+    }
+
     // Escape in the preview leaves it (and the dialog) open; in the dialog it closes both.
     void escapeClosesTheDialogButNotThePreview()
     {
