@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "windowinput.h"
+
 #include <functional>
 #include <memory>
 
@@ -157,7 +159,7 @@ private slots:
             seenPort = shown(d, CConfigDlg::IDC_COMPORT);
             seenRate = shown(d, CConfigDlg::IDC_COMRATE);
             seenDevice = shown(d, CConfigDlg::IDC_PRTTYPE);
-            QTest::mouseClick(d.item(1), Qt::LeftButton);
+            windowClick(d.item(1));
         });
         QCOMPARE(r, int(platform::IDOK));
         QCOMPARE(seenPort, port);
@@ -219,7 +221,7 @@ private slots:
             d.item<QComboBox>(CConfigDlg::IDC_COMRATE)->setCurrentIndex(0);
             d.item<QComboBox>(CConfigDlg::IDC_PRTTYPE)->setCurrentIndex(-1);
             switch (how) {
-            case 0: QTest::mouseClick(d.item(2), Qt::LeftButton); break;
+            case 0: windowClick(d.item(2)); break;
             case 1: QTest::keyClick(&d, Qt::Key_Escape); break;
             case 2: d.close(); break;
             }
@@ -250,7 +252,7 @@ private slots:
             auto *dlg = qobject_cast<platform::Dialog *>(QApplication::activeModalWidget());
             QVERIFY(dlg);
             templateId = dlg->templateId();
-            QTest::mouseClick(dlg->item(1), Qt::LeftButton);
+            windowClick(dlg->item(1));
         });
         comm->trigger();
         QCOMPARE(templateId, int(CConfigDlg::IDD));

@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "windowinput.h"
+
 using platform::Dialog;
 
 namespace {
@@ -154,7 +156,7 @@ private slots:
             caption = about->windowTitle();
             text = about->findChild<QLabel *>()->text();
             face = QFontInfo(about->font()).family();
-            QTest::mouseClick(about->item(1), Qt::LeftButton);
+            windowClick(about->item(1));
         });
         menuAction(dlg.windowMenu(), QString::fromUtf8("バージョン情報 Pelmora(&A)..."))->trigger();
         QCOMPARE(templateId, int(CAboutDlg::IDD));
@@ -193,7 +195,7 @@ private slots:
         CQuorvelDlg dlg(m_app);
         QTimer::singleShot(0, &dlg, [&dlg, how] {
             switch (how) {
-            case 0: QTest::mouseClick(dlg.item(1), Qt::LeftButton); break;
+            case 0: windowClick(dlg.item(1)); break;
             case 1: QTest::keyClick(&dlg, Qt::Key_Escape); break;
             case 2: dlg.close(); break;
             case 3:
@@ -239,7 +241,7 @@ private slots:
             }
         });
         if (command == CQuorvelDlg::IDC_CLOCKSET || command == CQuorvelDlg::IDC_SHOPLOGO)
-            QTest::mouseClick(dlg.item(command), Qt::LeftButton);
+            windowClick(dlg.item(command));
         else
             menuAction(dlg.windowMenu(), QString::fromUtf8("通信設定..."))->trigger();
         QCOMPARE(ran, dialog);

@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "windowinput.h"
+
 #include <memory>
 #include <optional>
 
@@ -386,7 +388,7 @@ private slots:
         pick(*dlg, CClockSetDlg::IDC_DAY, day - 1);
         pick(*dlg, CClockSetDlg::IDC_HOUR, hour);
         pick(*dlg, CClockSetDlg::IDC_MINUTE, minute);
-        QTest::mouseClick(dlg->item(CClockSetDlg::IDC_SET_EDITED), Qt::LeftButton);
+        windowClick(dlg->item(CClockSetDlg::IDC_SET_EDITED));
 
         const auto sets = requestsOf(vendercmd::SetClock);
         QCOMPARE(sets.size(), size_t(1));
@@ -403,7 +405,7 @@ private slots:
     {
         startVendor();
         auto dlg = readyDialog(localTime(2025, 12, 31, 23, 59, 58));
-        QTest::mouseClick(dlg->item(CClockSetDlg::IDC_SET_NOW), Qt::LeftButton);
+        windowClick(dlg->item(CClockSetDlg::IDC_SET_NOW));
         const auto sets = requestsOf(vendercmd::SetClock);
         QCOMPARE(sets.size(), size_t(1));
         QCOMPARE(testutil::dataOf(sets[0]), (Bytes{0x25, 0x12, 0x31, 0x23, 0x59, 0x58}));
@@ -436,7 +438,7 @@ private slots:
         auto dlg = readyDialog(localTime(pcYear, 1, 1, 9, 0, 0));
         pick(*dlg, CClockSetDlg::IDC_MONTH, month - 1);
         pick(*dlg, CClockSetDlg::IDC_DAY, day - 1);
-        QTest::mouseClick(dlg->item(CClockSetDlg::IDC_SET_EDITED), Qt::LeftButton);
+        windowClick(dlg->item(CClockSetDlg::IDC_SET_EDITED));
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Exclamation);
         QVERIFY2(u(m_boxes->boxes()[0].text).contains(says), qPrintable(u(m_boxes->boxes()[0].text)));
@@ -484,7 +486,7 @@ private slots:
         edit->clear();
         edit->insert(typed); // as typed, or as an input method commits it
         QCOMPARE(edit->text(), typed);
-        QTest::mouseClick(dlg->item(CClockSetDlg::IDC_SET_NUMBER), Qt::LeftButton);
+        windowClick(dlg->item(CClockSetDlg::IDC_SET_NUMBER));
 
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         const auto &box = m_boxes->boxes()[0];
@@ -528,7 +530,7 @@ private slots:
         startVendor();
         auto dlg = readyDialog();
         failNextExchanges();
-        QTest::mouseClick(dlg->item(button), Qt::LeftButton);
+        windowClick(dlg->item(button));
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Stop);
         QCOMPARE(m_boxes->boxes()[0].text, FailureMessage(platform::toCp932(title)));
@@ -550,7 +552,7 @@ private slots:
         m_boxes.reset();
         SlowBoxes slow(1300);
         const int before = m_sim->exchanges();
-        QTest::mouseClick(dlg->item(CClockSetDlg::IDC_SET_NOW), Qt::LeftButton);
+        windowClick(dlg->item(CClockSetDlg::IDC_SET_NOW));
         QCOMPARE(slow.texts.size(), size_t(1));
         QCOMPARE(u(slow.texts[0]), QString::fromUtf8("時刻情報を設定しました"));
         const auto all = m_sim->requests();
@@ -585,12 +587,12 @@ private slots:
             connected = m_app->Vender().IsConnected();
             QVERIFY(!main.isEnabled() || !main.isActiveWindow());
             switch (how) {
-            case 0: QTest::mouseClick(dlg->item(1), Qt::LeftButton); break;
+            case 0: windowClick(dlg->item(1)); break;
             case 1: QTest::keyClick(dlg, Qt::Key_Escape); break;
             case 2: dlg->close(); break;
             }
         });
-        QTest::mouseClick(main.item(CQuorvelDlg::IDC_CLOCKSET), Qt::LeftButton);
+        windowClick(main.item(CQuorvelDlg::IDC_CLOCKSET));
         QCOMPARE(templateId, int(CClockSetDlg::IDD));
         QVERIFY(connected);
         QVERIFY(!m_app->Vender().IsConnected());

@@ -27,6 +27,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "windowinput.h"
+
 #include <functional>
 #include <memory>
 
@@ -158,7 +160,7 @@ class TestShopDlg : public QObject {
     {
         return dlg.item<QPlainTextEdit>(layer == 0 ? CShopDlg::IDC_SHOPNAME_EDIT : CShopDlg::IDC_TEL_EDIT);
     }
-    static void click(CShopDlg &dlg, int id) { QTest::mouseClick(dlg.item(id), Qt::LeftButton); }
+    static void click(CShopDlg &dlg, int id) { windowClick(dlg.item(id)); }
     // Picks the list entry with `text` as the operator does (the list reports the choice).
     static void pick(QComboBox *list, const QString &text)
     {
@@ -728,7 +730,7 @@ private slots:
                     return;
                 stage = 1;
                 QTimer::singleShot(0, main, [main] {
-                    QTest::mouseClick(main->item(CQuorvelDlg::IDC_SHOPLOGO), Qt::LeftButton);
+                    windowClick(main->item(CQuorvelDlg::IDC_SHOPLOGO));
                 });
             } else if (stage == 1) {
                 auto *dlg = qobject_cast<CShopDlg *>(QApplication::activeModalWidget());
@@ -741,9 +743,9 @@ private slots:
                 previewBeside = !dlg->Canvas().frameGeometry().intersects(dlg->frameGeometry());
                 drag(&dlg->Canvas(), QPoint(100, 50), QPoint(110, 55));
                 moved = dlg->Layers()[0];
-                QTest::mouseClick(dlg->item(CShopDlg::IDC_BACK), Qt::LeftButton);
+                windowClick(dlg->item(CShopDlg::IDC_BACK));
                 auto *main = static_cast<platform::Dialog *>(m_app->mainWindow());
-                QTimer::singleShot(0, main, [main] { QTest::mouseClick(main->item(platform::IDOK), Qt::LeftButton); });
+                QTimer::singleShot(0, main, [main] { windowClick(main->item(platform::IDOK)); });
             }
         });
         poll.start();

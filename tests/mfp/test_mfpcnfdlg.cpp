@@ -25,6 +25,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "windowinput.h"
+
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -119,7 +121,7 @@ class TestMfpcnfDlg : public QObject {
         c->setCurrentIndex(index);
         emit c->activated(index);
     }
-    static void click(CMfpcnfDlg &dlg, int id) { QTest::mouseClick(dlg.item(id), Qt::LeftButton); }
+    static void click(CMfpcnfDlg &dlg, int id) { windowClick(dlg.item(id)); }
     // The rows the ten paper lists show.
     static std::vector<int> rows(const CMfpcnfDlg &dlg)
     {
