@@ -75,8 +75,8 @@ public:
             // opens the file.
             const QList<QMimeType> types = m_mimeTypes.mimeTypesForFileName(info.fileName());
             if (!types.isEmpty()) {
-                const QIcon byName = QIcon::fromTheme(types.first().iconName(),
-                                                      QIcon::fromTheme(types.first().genericIconName()));
+                QIcon byName = QIcon::fromTheme(types.first().iconName(),
+                                                QIcon::fromTheme(types.first().genericIconName()));
                 if (!byName.isNull())
                     return byName;
             }
