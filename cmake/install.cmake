@@ -125,10 +125,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries come from the binaries (dpkg-shlibdeps). What no binary links but the
 # programs need at run time is named here: Qt's platform plugins for the desktop tool,
-# and the Japanese fonts its windows are laid out with.
+# the Japanese fonts its windows are laid out with, and Qt's Japanese texts for its
+# standard dialogs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic, fonts-ipafont-mincho")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic, fonts-ipafont-mincho, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "set-up tool for the coin and charge unit beside a printer")
 set(CPACK_PACKAGE_DESCRIPTION

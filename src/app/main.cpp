@@ -3,57 +3,49 @@
 #include "platform/dialog.h"
 #include "platform/fonts.h"
 #include "platform/messagebox.h"
+#include "platform/termination.h"
+#include "platform/translations.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 
-#include <csignal>
+#include <chrono>
 #include <cstdio>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
+// Time the windows get to close after SIGTERM, SIGINT or SIGHUP before the process ends
+// without them.
+constexpr std::chrono::milliseconds kSignalGrace{2000};
 
-void onTerminationSignal(int)
+// Closes the open windows from the top down, as the operator would, so that the program
+// ends the ordinary way (guard released, exit status 0). A window that refuses to close
+// stops it. While no window is open yet (the signal came during start-up), it tries again
+// shortly; the grace period bounds the whole.
+void closeWindowsTopDown()
 {
-    const char b = 1;
-    (void)!::write(g_signalPipe[1], &b, 1);
-}
-
-// SIGTERM, SIGINT and SIGHUP close the open windows from the top down, as the operator
-// would, so that the program ends the ordinary way (guard released, exit status 0).
-void closeWindowsOnTerminationSignals()
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
-        char buf[16];
-        (void)!::read(g_signalPipe[0], buf, sizeof buf);
-        for (int guard = 0; guard < 32; ++guard) {
-            QWidget *top = QApplication::activeModalWidget();
-            if (!top || !top->isVisible())
-                break;
-            top->close();
-            if (top->isVisible())
-                break; // it refused to close
+    bool closed = false;
+    for (int guard = 0; guard < 32; ++guard) {
+        QWidget *top = QApplication::activeModalWidget();
+        if (!top || !top->isVisible())
+            break;
+        top->close();
+        if (top->isVisible())
+            return; // it refused to close
+        closed = true;
+    }
+    // The main window last (it is not modal).
+    if (!QApplication::activeModalWidget()) {
+        if (platform::Dialog *main = platform::Dialog::mainWindow(); main && main->isVisible()) {
+            main->close();
+            closed = true;
         }
-        // The main window last (it is not modal).
-        if (!QApplication::activeModalWidget())
-            if (platform::Dialog *main = platform::Dialog::mainWindow())
-                main->close();
-    });
-    struct sigaction sa {};
-    sa.sa_handler = onTerminationSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(sig, &sa, nullptr);
+    }
+    if (!closed)
+        QTimer::singleShot(50, qApp, closeWindowsTopDown);
 }
 
 // --help and --version are answered before the GUI starts, so they work without a
@@ -76,15 +68,13 @@ bool answerInformationOption(int argc, char **argv)
     return false;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// Everything between the start and the end of the Qt application.
+int run(int argc, char **argv)
 {
-    if (answerInformationOption(argc, argv))
-        return 0;
     QApplication qa(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/quorvel.png")));
     QApplication::setDesktopFileName(QStringLiteral("org.quorvel.quorvel"));
+    platform::installQtTranslations();
     platform::installFontSubstitutions();
     platform::installUiFont();
     platform::installMessageBoxServiceFromEnvironment();
@@ -101,7 +91,22 @@ int main(int argc, char **argv)
     case CQuorvelApp::ParseResult::Run:
         break;
     }
-    closeWindowsOnTerminationSignals();
+    platform::setTerminationRequest(&qa, closeWindowsTopDown);
     app.InitInstance();
-    return app.ExitInstance();
+    const int status = app.ExitInstance();
+    platform::setTerminationRequest(nullptr, nullptr);
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (answerInformationOption(argc, argv))
+        return 0;
+    // Before the application object exists, so that no thread of Qt's takes the signals.
+    platform::startTerminationWatch(kSignalGrace);
+    const int status = run(argc, argv);
+    platform::terminationWatchFinished();
+    return status;
 }

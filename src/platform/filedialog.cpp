@@ -1,11 +1,17 @@
 #include "platform/filedialog.h"
 
 #include "platform/codepage.h"
+#include "platform/dialog.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
+#include <QIcon>
+#include <QMimeDatabase>
+#include <QStyle>
 
 #include <cerrno>
 #include <climits>
@@ -43,6 +49,69 @@ std::string absolutePath(const std::string &path)
         return path;
     return cwd + (cwd.size() > 1 ? "/" : "") + path;
 }
+
+// Icons and type names for the file dialog from what the directory entry and its name
+// tell (drive, folder, file, link, the name's suffix), never from the file's content.
+// Qt's own provider sniffs the first bytes of every file it does not recognise by name, on
+// the user-interface thread, to pick an icon and a type; a file that never answers a
+// reader (/proc/kmsg, a file on a stalled network mount) then stops the tool for good.
+// The type names are Qt's own texts of the file dialog, so they read in Japanese with Qt's
+// translations (installQtTranslations()).
+class EntryIconProvider : public QFileIconProvider {
+public:
+    using QFileIconProvider::icon;
+
+    QIcon icon(const QFileInfo &info) const override
+    {
+        // QFileInfo answers from stat() and lstat(), which do not wait on a FIFO or device.
+        if (info.isRoot())
+            return icon(Drive);
+        const bool link = info.isSymLink();
+        if (info.isDir())
+            return link ? styleIcon(QStyle::SP_DirLinkIcon, Folder) : icon(Folder);
+        if (link)
+            return styleIcon(QStyle::SP_FileLinkIcon, File);
+        if (info.isFile()) {
+            // By name alone: mimeTypesForFileName() matches the name's patterns and never
+            // opens the file.
+            const QList<QMimeType> types = m_mimeTypes.mimeTypesForFileName(info.fileName());
+            if (!types.isEmpty()) {
+                QIcon byName = QIcon::fromTheme(types.first().iconName(),
+                                                QIcon::fromTheme(types.first().genericIconName()));
+                if (!byName.isNull())
+                    return byName;
+            }
+        }
+        return icon(File);
+    }
+
+    QString type(const QFileInfo &info) const override
+    {
+        if (info.isRoot())
+            return QCoreApplication::translate("QFileDialog", "Drive");
+        if (info.isDir())
+            return QCoreApplication::translate("QFileDialog", "Folder", "All other platforms");
+        if (info.isFile()) {
+            const QString suffix = info.suffix();
+            if (suffix.isEmpty())
+                return QCoreApplication::translate("QFileDialog", "File");
+            return QCoreApplication::translate("QFileDialog", "%1 File", "%1 is a file name suffix, for example txt")
+                .arg(suffix);
+        }
+        if (info.isSymLink()) // to a FIFO, a device, a socket, or to nothing
+            return QCoreApplication::translate("QFileDialog", "Shortcut", "All other platforms");
+        return QCoreApplication::translate("QFileDialog", "Unknown");
+    }
+
+private:
+    QIcon styleIcon(QStyle::StandardPixmap pixmap, IconType fallback) const
+    {
+        const QIcon i = QApplication::style() ? QApplication::style()->standardIcon(pixmap) : QIcon();
+        return i.isNull() ? icon(fallback) : i;
+    }
+
+    QMimeDatabase m_mimeTypes;
+};
 
 } // namespace
 
@@ -98,7 +167,13 @@ FileDialogService *setFileDialogService(FileDialogService *service)
 
 std::optional<std::string> RealFileDialogs::choose(const FileDialogRequest &request)
 {
-    QFileDialog dlg(QApplication::activeWindow());
+    // The provider outlives the dialog, which does not own it. It is installed before
+    // anything else is asked of the dialog: the dialog starts listing its first folder (the
+    // current directory) on construction, but reads the listing's icons and types only when
+    // its events run, after this.
+    EntryIconProvider icons;
+    QFileDialog dlg(ownerWindow());
+    dlg.setIconProvider(&icons);
     dlg.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dlg.setFileMode(QFileDialog::AnyFile);
     dlg.setOption(QFileDialog::DontConfirmOverwrite, true);

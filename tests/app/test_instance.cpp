@@ -1,5 +1,6 @@
-// The single-instance guard across real processes: the quorvel executable is started on
-// the offscreen platform, with its message boxes written to a log instead of shown.
+// The single-instance guard and the end on a signal across real processes: the quorvel
+// executable is started on the offscreen platform, with its message boxes written to a log
+// instead of shown.
 #include "testfolder.h"
 
 #include <QFile>
@@ -11,8 +12,11 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,10 +42,13 @@ protected:
         fs::remove_all(dir);
     }
 
-    QProcess *start(const fs::path &exe, const std::string &logName, const fs::path &runtime = {})
+    QProcess *start(const fs::path &exe, const std::string &logName, const fs::path &runtime = {},
+                    const std::map<QString, QString> &extraEnv = {})
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const auto &[name, value] : extraEnv)
+            env.insert(name, value);
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("XDG_RUNTIME_DIR", QString::fromStdString((runtime.empty() ? dir / "run" : runtime).string()));
         env.insert("QUORVEL_MESSAGEBOX_LOG", QString::fromStdString((dir / logName).string()));
@@ -138,4 +145,62 @@ TEST_F(Instances, AGuardThatCannotBeCreatedEndsTheStartWithOurMessage)
     QProcess *p = start(exe, "fail.log", dir / "plain-file" / "run");
     EXPECT_EQ(finish(p), 1);
     EXPECT_EQ(log("fail.log"), "exclamation ok 多重起動の確認ができないため、起動を中止します。\n");
+}
+
+// While the window answers, each termination signal closes it and the program ends the
+// ordinary way.
+TEST_F(Instances, ATerminationSignalClosesTheWindowAndEndsNormally)
+{
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(sig));
+        QProcess *p = start(exe, "idle.log");
+        ASSERT_TRUE(holdsGuard(p, "quorvel"));
+        QThread::msleep(300); // the main window is up and idle
+        const auto sent = std::chrono::steady_clock::now();
+        ::kill(pid_t(p->processId()), sig);
+        EXPECT_EQ(finish(p), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
+    }
+    EXPECT_EQ(log("idle.log"), "");
+}
+
+// With the user-interface thread stuck, a signal still ends the program, within the grace
+// period and with exit status 128 + the signal. The thread is held for real: the font set-up
+// reads its configuration from a FIFO that the test opens but never writes to (as from a
+// stalled network folder), while the main window is being built.
+TEST_F(Instances, ATerminationSignalEndsTheProgramAlsoWhenTheWindowIsStuck)
+{
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(sig));
+        const fs::path fifo = dir / ("fonts-" + std::to_string(sig) + ".conf");
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        QProcess *p = start(exe, "stuck.log", {}, {{"FONTCONFIG_FILE", QString::fromStdString(fifo.string())}});
+
+        // A writer's non-blocking open succeeds once the program has the FIFO open to read;
+        // from then on its user-interface thread waits in read() for as long as we hold it.
+        int writer = -1;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (writer < 0 && std::chrono::steady_clock::now() < until && p->state() != QProcess::NotRunning) {
+            writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (writer < 0)
+                QThread::msleep(20);
+        }
+        ASSERT_GE(writer, 0) << "the program never read its font configuration";
+        QThread::msleep(300);
+        ASSERT_EQ(p->state(), QProcess::Running);
+
+        const auto sent = std::chrono::steady_clock::now();
+        ::kill(pid_t(p->processId()), sig);
+        const bool ended = p->waitForFinished(6000);
+        const auto took = std::chrono::steady_clock::now() - sent;
+        ::close(writer);
+        ASSERT_TRUE(ended) << "still running after the signal";
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p->exitCode(), 128 + sig);
+        EXPECT_LT(took, std::chrono::milliseconds(3000));
+        EXPECT_GE(took, std::chrono::milliseconds(1500)); // the windows had their chance first
+    }
+    // The forced end left nothing that blocks the next start.
+    QProcess *next = start(exe, "next.log");
+    EXPECT_TRUE(holdsGuard(next, "quorvel"));
 }

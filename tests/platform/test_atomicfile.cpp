@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -68,6 +69,45 @@ TEST(AtomicFile, FailedWriteKeepsPreviousFileWhole)
     EXPECT_FALSE(written);
     EXPECT_EQ(contentOf(path), "old");
     EXPECT_EQ(entries(dir), 1u) << "the temporary file must not be left behind";
+    fs::remove_all(dir);
+}
+
+// A writer killed part-way (the program ended at once on a signal, a crash, a power cut)
+// leaves at most its hidden temporary file: the target holds one whole content or the
+// other, and the next write goes through beside the stray temporary.
+TEST(AtomicFile, WriterKilledPartWayLeavesNoHalfFileAndTheNextWriteWorks)
+{
+    const fs::path dir = testfolder::fresh("qv-atomic");
+    const std::string path = (dir / "a.txt").string();
+    const std::string a(4 << 20, 'a'), b(4 << 20, 'b');
+    auto strays = [&] {
+        size_t n = 0;
+        for (const auto &e : fs::directory_iterator(dir))
+            n += e.path().filename().string().rfind(".a.txt.", 0) == 0 ? 1 : 0;
+        return n;
+    };
+    // Until a kill lands between the temporary's creation and its rename.
+    for (int attempt = 0; attempt < 50 && strays() == 0; ++attempt) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i)
+                (void)platform::writeFileAtomically(path, i % 2 ? b : a);
+        }
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (strays() == 0 && std::chrono::steady_clock::now() < until)
+            ::usleep(100);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (fs::exists(path)) {
+            const std::string now = contentOf(path);
+            EXPECT_TRUE(now == a || now == b) << "a half-written file of " << now.size() << " bytes";
+        }
+    }
+    ASSERT_GT(strays(), 0u) << "no kill landed mid-write";
+    EXPECT_TRUE(platform::writeFileAtomically(path, "next"));
+    EXPECT_EQ(contentOf(path), "next");
     fs::remove_all(dir);
 }
 
