@@ -248,10 +248,10 @@ private slots:
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QByteArray>("after");
         QTest::newRow("keys there")
-            << QByteArray("; Quorvel settings, shop 12\r\n[PC]\r\nCOMPORT=COM2\r\n; rate by hand\r\nCOMRATE=19200\r\n"
+            << QByteArray("; Quorvel settings, shop 12\r\n[PC]\r\nCOMPORT = COM2\r\n; rate by hand\r\nCOMRATE=19200\r\n"
                           "\r\n[Vender]\r\nPRTTYPE=0\r\n  address = 192.0.2.1\r\nSHOPLOGO=1\r\nport=10004\r\n"
                           "[Mine]\r\nADDRESS=keep me\r\n")
-            << QByteArray("; Quorvel settings, shop 12\r\n[PC]\r\nCOMPORT=COM2\r\n; rate by hand\r\nCOMRATE=19200\r\n"
+            << QByteArray("; Quorvel settings, shop 12\r\n[PC]\r\nCOMPORT = COM2\r\n; rate by hand\r\nCOMRATE=19200\r\n"
                           "\r\n[Vender]\r\nPRTTYPE=0\r\naddress=::1\r\nSHOPLOGO=1\r\nport=19004\r\n"
                           "[Mine]\r\nADDRESS=keep me\r\n");
         // Added after the section's last line that is not blank (a comment counts).
@@ -555,23 +555,35 @@ private slots:
         App app;
         app.load();
         Dlg dlg(app);
-        QString shownText, copied, afterTyping;
+        QString shownText, firstLine, copiedLine, copiedAll, afterTyping;
+        QWidget *tabbedTo = nullptr;
         run(dlg, [&](Dlg &d) {
             testConnection(d, QStringLiteral("127.0.0.1"), nobody);
             auto *box = d.item<QPlainTextEdit>(Dlg::IDC_RESULT);
             shownText = box->toPlainText();
+            firstLine = shownText.section(QLatin1Char('\n'), 0, 0);
+            // Tab from the test button reaches the result box.
+            d.item(Dlg::IDC_TEST)->setFocus();
+            QTest::keyClick(d.item(Dlg::IDC_TEST), Qt::Key_Tab);
+            tabbedTo = d.focusWidget();
+            // Selecting with the cursor keys, then all of it.
             QApplication::clipboard()->clear();
-            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Home, Qt::ControlModifier);
+            QTest::keyClick(box, Qt::Key_End, Qt::ShiftModifier);
+            QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+            copiedLine = QApplication::clipboard()->text();
             QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
             QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
-            copied = QApplication::clipboard()->text();
+            copiedAll = QApplication::clipboard()->text();
             QTest::keyClicks(box, QStringLiteral("xyz"));
             QTest::keyClick(box, Qt::Key_Delete);
             afterTyping = box->toPlainText();
             QTest::keyClick(&d, Qt::Key_Escape);
         });
         QVERIFY(shownText.contains(QString::fromUtf8("通信できません")));
-        QCOMPARE(copied, shownText);
+        QCOMPARE(tabbedTo, dlg.item(Dlg::IDC_RESULT));
+        QCOMPARE(copiedLine, firstLine);
+        QCOMPARE(copiedAll, shownText);
         QCOMPARE(afterTyping, shownText); // read-only
     }
 
