@@ -196,7 +196,7 @@ void CVenderAddrDlg::TestFinished(const std::string &cp932)
 
 std::string CVenderAddrDlg::RunConnectionTest(const std::string &host, uint16_t port)
 {
-    const auto lines = [](std::string text) {
+    const auto lines = [](const std::string &text) {
         // The result box keeps lines apart with CR LF.
         std::string out;
         for (const char c : text) {
