@@ -15,21 +15,15 @@
 
 namespace {
 
+// Longest address text taken from the settings file: a numeric IPv6 address has at most 45
+// characters, so a value this long (perhaps cut) is never an address.
+constexpr std::size_t kAddressReadLimit = 64;
+
 std::string applicationNameOfProcess()
 {
     QString path = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
     QString name = QFileInfo(path).completeBaseName();
     return name.isEmpty() ? std::string("quorvel") : name.toStdString();
-}
-
-bool parsePort(const QString &text, uint16_t &port)
-{
-    bool ok = false;
-    const int v = text.toInt(&ok, 10);
-    if (!ok || v < 1 || v > 65535 || text.startsWith(QLatin1Char('+')))
-        return false;
-    port = uint16_t(v);
-    return true;
 }
 
 } // namespace
@@ -52,12 +46,38 @@ const char *CQuorvelApp::Usage()
 {
     return "Usage: quorvel [--host ADDR] [--port N]\n"
            "\n"
-           "  --host ADDR   address of the vendor, numeric IPv4 or IPv6 (default 127.0.0.1)\n"
-           "  --port N      TCP port of the vendor (default 9004)\n"
+           "  --host ADDR   address of the vendor, numeric IPv4 or IPv6, for this run\n"
+           "                (default: ADDRESS in quorvel.ini, else 127.0.0.1)\n"
+           "  --port N      TCP port of the vendor, 1-65535, for this run\n"
+           "                (default: PORT in quorvel.ini, else 9004)\n"
            "  --help        this text\n"
            "  --version     the version of quorvel\n"
            "\n"
-           "The settings file quorvel.ini is read from the working directory.\n";
+           "The settings file quorvel.ini is read from the working directory. The vendor's\n"
+           "address is kept there as ADDRESS and PORT in section [VENDER], which the vendor\n"
+           "address dialog of the window menu writes.\n";
+}
+
+bool CQuorvelApp::IsVenderAddress(const std::string &text)
+{
+    // A NUL would end the text early for the address parser and let junk after it pass.
+    return text.find('\0') == std::string::npos && IsNumericAddress(text);
+}
+
+bool CQuorvelApp::ParseVenderPort(const std::string &text, uint16_t &port)
+{
+    if (text.empty() || text.size() > 5)
+        return false;
+    unsigned v = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10u + unsigned(c - '0');
+    }
+    if (v < 1 || v > 65535)
+        return false;
+    port = uint16_t(v);
+    return true;
 }
 
 CQuorvelApp::ParseResult CQuorvelApp::ParseCommandLine(const QStringList &arguments, std::string &message)
@@ -88,14 +108,18 @@ CQuorvelApp::ParseResult CQuorvelApp::ParseCommandLine(const QStringList &argume
             value = arguments[++i];
         }
         if (name == QLatin1String("--host")) {
-            if (!IsNumericAddress(value.toStdString())) {
+            if (!IsVenderAddress(value.toStdString())) {
                 message = "quorvel: --host takes a numeric IPv4 or IPv6 address, not \"" + value.toStdString() + "\"\n";
                 return ParseResult::Error;
             }
             m_host = value.toStdString();
-        } else if (!parsePort(value, m_port)) {
-            message = "quorvel: --port takes a number from 1 to 65535, not \"" + value.toStdString() + "\"\n";
-            return ParseResult::Error;
+            m_hostGiven = true;
+        } else {
+            if (!ParseVenderPort(value.toStdString(), m_port)) {
+                message = "quorvel: --port takes a number from 1 to 65535, not \"" + value.toStdString() + "\"\n";
+                return ParseResult::Error;
+            }
+            m_portGiven = true;
         }
     }
     return ParseResult::Run;
@@ -132,6 +156,19 @@ void CQuorvelApp::LoadSettings()
     COMRATE = platform::readProfileInt(ini, "PC", "COMRATE", 9600);
     PRTTYPE = platform::readProfileInt(ini, "VENDER", "PRTTYPE", 0);
     SHOPLOGO = platform::readProfileInt(ini, "VENDER", "SHOPLOGO", 0) != 0;
+
+    // The vendor's address: what the command line gave stays; a malformed value in the file
+    // is passed over and the default (or the command line's value) is kept.
+    if (!m_hostGiven) {
+        const std::string address = platform::readProfileString(ini, "VENDER", "ADDRESS", "", kAddressReadLimit + 1);
+        if (address.size() < kAddressReadLimit && IsVenderAddress(address))
+            m_host = address;
+    }
+    if (!m_portGiven) {
+        uint16_t port = 0;
+        if (ParseVenderPort(platform::readProfileString(ini, "VENDER", "PORT", "", 16), port))
+            m_port = port;
+    }
 }
 
 void CQuorvelApp::RunMainDialog()
@@ -180,6 +217,18 @@ bool CQuorvelApp::SaveSettings()
     return platform::writeProfileString(ini, "PC", "COMPORT", COMPORT) &&
            platform::writeProfileString(ini, "PC", "COMRATE", std::to_string(COMRATE)) &&
            platform::writeProfileString(ini, "VENDER", "PRTTYPE", std::to_string(PRTTYPE));
+}
+
+void CQuorvelApp::SetVenderAddress(const std::string &host, uint16_t port)
+{
+    m_host = host;
+    m_port = port;
+}
+
+bool CQuorvelApp::SaveVenderAddress()
+{
+    return platform::writeProfileStrings(m_settingsPath, {{"VENDER", "ADDRESS", m_host},
+                                                          {"VENDER", "PORT", std::to_string(m_port)}});
 }
 
 void CQuorvelApp::OpenVender()

@@ -4,6 +4,12 @@
 // working directory and runs the main dialog modally; the process ends when it closes.
 // The settings live here for every dialog to read; SaveSettings writes three of them
 // back.
+//
+// The vendor's address: 127.0.0.1 and port 9004 unless the settings file gives
+// VENDER/ADDRESS (a numeric IPv4 or IPv6 address) or VENDER/PORT (1-65535); a value that
+// is not of that form is ignored. --host and --port on the command line win over the file
+// for that run. The vendor address dialog changes the address in force and writes the two
+// keys (SaveVenderAddress).
 #include "comm/vender.h"
 #include "platform/instanceguard.h"
 
@@ -28,6 +34,12 @@ public:
     ParseResult ParseCommandLine(const QStringList &arguments, std::string &message);
     static const char *Usage();
 
+    // The forms the vendor's address takes, on the command line, in the settings file and in
+    // the vendor address dialog: an IPv4 address in dotted-decimal form or an IPv6 address in
+    // numeric form (never a name), and a port of 1 to 65535 in decimal digits without a sign.
+    static bool IsVenderAddress(const std::string &text);
+    static bool ParseVenderPort(const std::string &text, uint16_t &port);
+
     // Start-up. Always returns false: after the main dialog has closed, or after a
     // refused start, the process goes on to ExitInstance and ends.
     virtual bool InitInstance();
@@ -38,6 +50,13 @@ public:
     // Writes COMPORT, COMRATE and PRTTYPE to the settings file, in that order, stopping
     // at the first write that fails. Tells nobody; the result is only for the curious.
     bool SaveSettings();
+
+    // Makes `host` (a valid address) and `port` the vendor address for the rest of the run:
+    // every later OpenVender connects there.
+    void SetVenderAddress(const std::string &host, uint16_t port);
+    // Writes the address in force as VENDER/ADDRESS and VENDER/PORT, both or neither, and
+    // leaves every other line of the file as it was. False when the file was not written.
+    bool SaveVenderAddress();
 
     // The process's one vendor object. The dialogs that talk to the vendor open its
     // connection in their initialisation (OpenVender, which tells the operator when the
@@ -68,7 +87,8 @@ protected:
     virtual bool StartSocketLayer();
     virtual platform::InstanceGuard::Result TakeInstanceGuard();
     virtual void RunMainDialog();
-    // Steps 3 to 5 of start-up: working directory, settings path, settings.
+    // Steps 3 to 5 of start-up: working directory, settings path, settings (the vendor's
+    // address among them, where the command line did not give it).
     void LoadSettings();
 
     std::string m_appName;
@@ -76,6 +96,8 @@ protected:
     std::string m_workingDir;
     std::string m_host = "127.0.0.1";
     uint16_t m_port = 9004;
+    bool m_hostGiven = false; // --host was given: the settings file's ADDRESS does not count
+    bool m_portGiven = false; // --port was given: the file's PORT does not count
     std::unique_ptr<platform::InstanceGuard> m_mutex;
     COrvathVender m_vender;
     QWidget *m_pMainWnd = nullptr;

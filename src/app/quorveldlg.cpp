@@ -2,10 +2,13 @@
 
 #include "app/aboutdlg.h"
 #include "app/configdlg.h"
+#include "app/venderaddrdlg.h"
 #include "app/vendersessionof.h"
 #include "clock/clocksetdlg.h"
 #include "logo/shopdlg.h"
 #include "mfp/mfpcnfdlg.h"
+#include "platform/codepage.h"
+#include "texts/app.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +27,7 @@ const platform::CommandTable<CQuorvelDlg> CQuorvelDlg::kCommands = {
     {IDC_SHOPLOGO, platform::Notify::Clicked, &CQuorvelDlg::OnShopLogo},
     {IDC_CLOCKSET, platform::Notify::Clicked, &CQuorvelDlg::OnClockSet},
     {ID_COMMSETTINGS, platform::Notify::Command, &CQuorvelDlg::OnCommSettings},
+    {ID_VENDERADDRESS, platform::Notify::Command, &CQuorvelDlg::OnVenderAddress},
     {ID_MFPSETTINGS, platform::Notify::Command, &CQuorvelDlg::OnMfpSettings},
 };
 
@@ -44,6 +48,8 @@ bool CQuorvelDlg::OnInitDialog()
     if (!m_windowMenu) {
         m_windowMenu = new QMenu(this);
         addMenuCommand(QString::fromUtf8("通信設定..."), ID_COMMSETTINGS, QKeySequence(Qt::CTRL | Qt::Key_T));
+        addMenuCommand(platform::fromCp932(apptext::kMenuVenderAddress), ID_VENDERADDRESS,
+                       QKeySequence(Qt::CTRL | Qt::Key_L));
         addMenuCommand(QString::fromUtf8("MFP設定..."), ID_MFPSETTINGS, QKeySequence(Qt::CTRL | Qt::Key_M));
         const QString about = QString::fromUtf8("バージョン情報 Pelmora(&A)...");
         if (!about.isEmpty()) {
@@ -139,5 +145,11 @@ void CQuorvelDlg::OnMfpSettings()
 void CQuorvelDlg::OnCommSettings()
 {
     CConfigDlg dlg(m_app);
+    dlg.runModal();
+}
+
+void CQuorvelDlg::OnVenderAddress()
+{
+    CVenderAddrDlg dlg(m_app);
     dlg.runModal();
 }

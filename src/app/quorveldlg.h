@@ -6,8 +6,8 @@
 //
 // The desktop owns the title-bar menu here, so the window's own commands live in a
 // window menu that opens with a right click on the window's background, with the Menu
-// key or with Shift+F10: "通信設定..." (command 1031, Ctrl+T), "MFP設定..." (command 109,
-// Ctrl+M), a separator and "バージョン情報 Pelmora(&A)..." (the about command, 16). The
+// key or with Shift+F10: "通信設定..." (command 1031, Ctrl+T), "接続先設定..." (command
+// 1032, Ctrl+L), "MFP設定..." (command 109, Ctrl+M), a separator and "バージョン情報 Pelmora(&A)..." (the about command, 16). The
 // two settings commands go through the command table like the buttons; while their
 // table entries name no handler, the menu shows them greyed out.
 #include "platform/dialog.h"
@@ -26,6 +26,7 @@ public:
         IDC_SHOPLOGO = 1019,
         IDC_CLOCKSET = 1007,
         ID_COMMSETTINGS = 1031,
+        ID_VENDERADDRESS = 1032,
         ID_MFPSETTINGS = 109,
         IDM_ABOUTBOX = 16,
     };
@@ -47,6 +48,7 @@ protected:
     void OnShopLogo();
     void OnClockSet();
     void OnCommSettings();
+    void OnVenderAddress();
     void OnMfpSettings();
 
 private:

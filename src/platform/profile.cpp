@@ -192,18 +192,12 @@ int32_t readProfileInt(const std::string &path, const std::string &section,
     return static_cast<int32_t>(n);
 }
 
-bool writeProfileString(const std::string &path, const std::string &section,
-                        const std::string &key, const std::string &value)
-{
-    std::string bytes;
-    if (!readWholeFile(path, bytes, kMaxProfileFileSize)) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 || errno != ENOENT)
-            return false; // the file is there but cannot be read: never overwrite it blind
-        bytes.clear();
-    }
-    std::vector<Line> lines = parse(bytes);
+namespace {
 
+// Sets `key` in `section` among the parsed lines, as writeProfileString describes.
+void setValue(std::vector<Line> &lines, const std::string &section, const std::string &key,
+              const std::string &value)
+{
     if (const auto range = findSection(lines, section)) {
         if (const auto at = findKey(lines, *range, key)) {
             Line &line = lines[*at];
@@ -220,9 +214,34 @@ bool writeProfileString(const std::string &path, const std::string &section,
         lines.push_back(classify("[" + section + "]"));
         lines.push_back(classify(key + "=" + value));
     }
+}
+
+} // namespace
+
+bool writeProfileString(const std::string &path, const std::string &section,
+                        const std::string &key, const std::string &value)
+{
+    return writeProfileStrings(path, {{section, key, value}});
+}
+
+bool writeProfileStrings(const std::string &path, const std::vector<ProfileValue> &values)
+{
+    std::string bytes;
+    if (!readWholeFile(path, bytes, kMaxProfileFileSize)) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 || errno != ENOENT)
+            return false; // the file is there but cannot be read: never overwrite it blind
+        bytes.clear();
+    }
+    std::vector<Line> lines = parse(bytes);
+    std::size_t extra = 16;
+    for (const ProfileValue &v : values) {
+        setValue(lines, v.section, v.key, v.value);
+        extra += v.section.size() + v.key.size() + v.value.size() + 8;
+    }
 
     std::string out;
-    out.reserve(bytes.size() + key.size() + value.size() + section.size() + 16);
+    out.reserve(bytes.size() + extra);
     for (const Line &line : lines) {
         out += line.text;
         out += "\r\n";

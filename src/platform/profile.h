@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -35,5 +36,14 @@ int32_t readProfileInt(const std::string &path, const std::string &section,
 // the previous file as it was.
 bool writeProfileString(const std::string &path, const std::string &section,
                         const std::string &key, const std::string &value);
+
+// Sets several keys as writeProfileString does, in the given order, with one replacement
+// of the file: either every value is written or the file stays as it was.
+struct ProfileValue {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+bool writeProfileStrings(const std::string &path, const std::vector<ProfileValue> &values);
 
 } // namespace platform

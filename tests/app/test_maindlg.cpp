@@ -99,16 +99,21 @@ private slots:
         dlg.create();
         QMenu *menu = dlg.windowMenu();
         QVERIFY(menu);
-        QCOMPARE(menuTexts(menu), QStringList({QString::fromUtf8("通信設定..."), QString::fromUtf8("MFP設定..."),
-                                               QStringLiteral("-"),
+        QCOMPARE(menuTexts(menu), QStringList({QString::fromUtf8("通信設定..."), QString::fromUtf8("接続先設定..."),
+                                               QString::fromUtf8("MFP設定..."), QStringLiteral("-"),
                                                QString::fromUtf8("バージョン情報 Pelmora(&A)...")}));
         QAction *comm = menuAction(menu, QString::fromUtf8("通信設定..."));
         QAction *mfp = menuAction(menu, QString::fromUtf8("MFP設定..."));
+        QAction *addr = menuAction(menu, QString::fromUtf8("接続先設定..."));
         QCOMPARE(comm->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
+        QCOMPARE(addr->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+        QCOMPARE(addr->data().toInt(), int(CQuorvelDlg::ID_VENDERADDRESS));
         QCOMPARE(mfp->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
         // Routed through the command table; greyed out while their dialogs are missing.
         QCOMPARE(comm->isEnabled(), dlg.hasHandler(CQuorvelDlg::ID_COMMSETTINGS));
         QCOMPARE(mfp->isEnabled(), dlg.hasHandler(CQuorvelDlg::ID_MFPSETTINGS));
+        QVERIFY(dlg.hasHandler(CQuorvelDlg::ID_VENDERADDRESS));
+        QCOMPARE(addr->isEnabled(), true);
         QVERIFY(menuAction(menu, QString::fromUtf8("バージョン情報 Pelmora(&A)..."))->isEnabled());
     }
 

@@ -224,3 +224,74 @@ TEST(CommandLine, HostAndPort)
         EXPECT_EQ(message.empty(), c.result == R::Run);
     }
 }
+
+TEST_F(Startup, VenderAddressComesFromTheFileUnlessTheCommandLineGivesIt)
+{
+    // Addresses from the documentation ranges: these are only read, never connected to.
+    struct Case {
+        const char *what;
+        const char *file; // nullptr: no settings file
+        QStringList args;
+        std::string host;
+        int port;
+    };
+    const Case cases[] = {
+        {"no file", nullptr, {}, "127.0.0.1", 9004},
+        {"keys absent", "[VENDER]\r\nPRTTYPE=0\r\n", {}, "127.0.0.1", 9004},
+        {"IPv4", "[VENDER]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n", {}, "192.0.2.10", 10004},
+        {"IPv6, blanks, small letters", "[vender]\r\naddress = 2001:db8::5 \r\nPort=65535\r\n", {}, "2001:db8::5", 65535},
+        {"address only", "[VENDER]\r\nADDRESS=::1\r\n", {}, "::1", 9004},
+        {"port only", "[VENDER]\r\nPORT=1\r\n", {}, "127.0.0.1", 1},
+        {"a name", "[VENDER]\r\nADDRESS=vendor.local\r\n", {}, "127.0.0.1", 9004},
+        {"three parts", "[VENDER]\r\nADDRESS=192.0.2\r\n", {}, "127.0.0.1", 9004},
+        {"empty address", "[VENDER]\r\nADDRESS=\r\n", {}, "127.0.0.1", 9004},
+        {"in another section", "[PC]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n", {}, "127.0.0.1", 9004},
+        {"port 0", "[VENDER]\r\nPORT=0\r\n", {}, "127.0.0.1", 9004},
+        {"port 65536", "[VENDER]\r\nPORT=65536\r\n", {}, "127.0.0.1", 9004},
+        {"port +80", "[VENDER]\r\nPORT=+80\r\n", {}, "127.0.0.1", 9004},
+        {"port -80", "[VENDER]\r\nPORT=-80\r\n", {}, "127.0.0.1", 9004},
+        {"port 80x", "[VENDER]\r\nPORT=80x\r\n", {}, "127.0.0.1", 9004},
+        {"port of many digits", "[VENDER]\r\nPORT=000000000000000080\r\n", {}, "127.0.0.1", 9004},
+        {"port 4294967376 (80 + 2^32)", "[VENDER]\r\nPORT=4294967376\r\n", {}, "127.0.0.1", 9004},
+        {"--host wins, the file's port stays", "[VENDER]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n",
+         {"--host", "::1"}, "::1", 10004},
+        {"--port wins, the file's address stays", "[VENDER]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n",
+         {"--port=19004"}, "192.0.2.10", 19004},
+        {"both win", "[VENDER]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n",
+         {"--port", "19004", "--host", "127.0.0.2"}, "127.0.0.2", 19004},
+        {"--host equal to the default still wins", "[VENDER]\r\nADDRESS=192.0.2.10\r\n",
+         {"--host", "127.0.0.1"}, "127.0.0.1", 9004},
+    };
+    for (const Case &c : cases) {
+        fs::remove(ini());
+        if (c.file)
+            writeIni(c.file);
+        TestApp app;
+        std::string message;
+        ASSERT_EQ(app.ParseCommandLine(QStringList{"quorvel"} + c.args, message), CQuorvelApp::ParseResult::Run)
+            << c.what;
+        EXPECT_FALSE(app.InitInstance()) << c.what;
+        EXPECT_TRUE(app.ranMainDialog) << c.what;
+        EXPECT_EQ(app.host(), c.host) << c.what;
+        EXPECT_EQ(app.port(), c.port) << c.what;
+        EXPECT_TRUE(boxes.boxes().empty()) << c.what; // a malformed value is passed over silently
+    }
+}
+
+TEST_F(Startup, SaveVenderAddressKeepsTheRestOfTheFileAndReportsAFailedWrite)
+{
+    writeIni("; shop 12\r\n[VENDER]\r\nPRTTYPE=0\r\naddress = 192.0.2.1\r\n\r\n[PC]\r\nCOMRATE=9600\r\n");
+    TestApp app;
+    app.InitInstance();
+    app.SetVenderAddress("::1", 19004);
+    EXPECT_TRUE(app.SaveVenderAddress());
+    EXPECT_EQ(readIni(), "; shop 12\r\n[VENDER]\r\nPRTTYPE=0\r\naddress=::1\r\nPORT=19004\r\n\r\n"
+                         "[PC]\r\nCOMRATE=9600\r\n");
+
+    // A settings file that cannot be replaced: nothing is written, and the caller hears of it.
+    fs::remove(ini());
+    fs::create_directory(ini());
+    EXPECT_FALSE(app.SaveVenderAddress());
+    EXPECT_TRUE(fs::is_directory(ini()));
+    EXPECT_EQ(app.host(), "::1");
+}

@@ -167,3 +167,27 @@ TEST_F(Profile, FifoOrHugeFileReadsAsAbsentAndIsKept)
     fs::resize_file(path, kMaxProfileFileSize);
     EXPECT_EQ(readProfileInt(path, "PC", "COMRATE", 9600), 19200);
 }
+
+TEST_F(Profile, SeveralValuesGoInOneWriteOrNotAtAll)
+{
+    put("; mine\r\n[VENDER]\r\nprttype=0\r\n\r\n[PC]\r\nCOMRATE=9600\r\n");
+    ASSERT_TRUE(writeProfileStrings(path, {{"VENDER", "ADDRESS", "::1"},
+                                           {"VENDER", "PORT", "19004"},
+                                           {"NEW", "KEY", "v"},
+                                           {"vender", "address", "127.0.0.2"}})); // later values win
+    EXPECT_EQ(content(), "; mine\r\n[VENDER]\r\nprttype=0\r\nADDRESS=127.0.0.2\r\nPORT=19004\r\n\r\n"
+                         "[PC]\r\nCOMRATE=9600\r\n[NEW]\r\nKEY=v\r\n");
+
+    // A write that fails part-way through the new content changes none of the keys.
+    const std::string before = content();
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = before.size() + 4; // room for one of the changes, not for both
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = writeProfileStrings(path, {{"VENDER", "ADDRESS", "::2"}, {"VENDER", "PORT", "19005" + std::string(40, '0')}});
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(content(), before);
+}
