@@ -30,6 +30,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "windowinput.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -118,7 +120,7 @@ class TestVenderAddrDlg : public QObject {
     {
         typeInto(d, Dlg::IDC_ADDRESS, host);
         typeInto(d, Dlg::IDC_PORT, QString::number(port));
-        QTest::mouseClick(d.item(Dlg::IDC_TEST), Qt::LeftButton);
+        windowClick(d.item(Dlg::IDC_TEST));
         if (!d.TestRunning())
             return QStringLiteral("(not started)");
         const QString running = resultText(d);
@@ -274,7 +276,7 @@ private slots:
         const int r = run(dlg, [](Dlg &d) {
             typeInto(d, Dlg::IDC_ADDRESS, QStringLiteral(" ::1 ")); // blanks around are dropped
             typeInto(d, Dlg::IDC_PORT, QStringLiteral("19004"));
-            QTest::mouseClick(d.item(1), Qt::LeftButton);
+            windowClick(d.item(1));
         });
         QCOMPARE(r, int(platform::IDOK));
         QVERIFY(m_boxes->boxes().empty());
@@ -330,12 +332,12 @@ private slots:
             typeInto(d, Dlg::IDC_ADDRESS, address);
             typeInto(d, Dlg::IDC_PORT, port);
             d.item(2)->setFocus(); // away from both boxes, so the focus shows which one was refused
-            QTest::mouseClick(d.item(viaTest ? int(Dlg::IDC_TEST) : 1), Qt::LeftButton);
+            windowClick(d.item(viaTest ? int(Dlg::IDC_TEST) : 1));
             stayedOpen = d.isVisible();
             focus = d.focusWidget();
             started = d.TestRunning();
             resultAfter = resultText(d);
-            QTest::mouseClick(d.item(2), Qt::LeftButton);
+            windowClick(d.item(2));
         });
         QCOMPARE(r, int(platform::IDCANCEL));
         QVERIFY(stayedOpen);
@@ -370,7 +372,7 @@ private slots:
             typeInto(d, Dlg::IDC_ADDRESS, QStringLiteral("127.0.0.3"));
             typeInto(d, Dlg::IDC_PORT, QStringLiteral("9005"));
             switch (how) {
-            case 0: QTest::mouseClick(d.item(2), Qt::LeftButton); break;
+            case 0: windowClick(d.item(2)); break;
             case 1: QTest::keyClick(&d, Qt::Key_Escape); break;
             case 2: d.close(); break;
             }
@@ -436,7 +438,7 @@ private slots:
         QString result;
         run(dlg, [&](Dlg &d) {
             result = testConnection(d, bind, sim.port());
-            QTest::mouseClick(d.item(2), Qt::LeftButton);
+            windowClick(d.item(2));
         });
         const QStringList lines = result.split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 4);
@@ -470,7 +472,7 @@ private slots:
             unset = testConnection(d, QStringLiteral("127.0.0.1"), sim.port());
             refused = testConnection(d, QStringLiteral("127.0.0.1"), nobody);
             enabledAfter = d.item(Dlg::IDC_TEST)->isEnabled();
-            QTest::mouseClick(d.item(2), Qt::LeftButton);
+            windowClick(d.item(2));
         });
         QVERIFY2(unset.endsWith(QString::fromUtf8("装置番号：(未設定)")), qPrintable(unset));
         QCOMPARE(refused, QString::fromUtf8("接続先：127.0.0.1  ポート：%1\n通信できません。\n"
@@ -499,7 +501,7 @@ private slots:
             run(dlg, [&](Dlg &d) {
                 typeInto(d, Dlg::IDC_ADDRESS, QStringLiteral("127.0.0.1"));
                 typeInto(d, Dlg::IDC_PORT, QString::number(silent.port));
-                QTest::mouseClick(d.item(Dlg::IDC_TEST), Qt::LeftButton);
+                windowClick(d.item(Dlg::IDC_TEST));
                 started = d.TestRunning();
                 QElapsedTimer clock;
                 clock.start();
@@ -514,7 +516,7 @@ private slots:
                 waitForResult(d);
                 beat.stop();
                 result = resultText(d);
-                QTest::mouseClick(d.item(2), Qt::LeftButton);
+                windowClick(d.item(2));
             });
             QVERIFY(started);
             QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
@@ -532,12 +534,12 @@ private slots:
             run(dlg, [&](Dlg &d) {
                 typeInto(d, Dlg::IDC_ADDRESS, QStringLiteral("127.0.0.1"));
                 typeInto(d, Dlg::IDC_PORT, QString::number(silent.port));
-                QTest::mouseClick(d.item(Dlg::IDC_TEST), Qt::LeftButton);
+                windowClick(d.item(Dlg::IDC_TEST));
                 started = d.TestRunning();
                 QTest::qWait(300);
                 cancelEnabled = d.item(2)->isEnabled() && d.item(1)->isEnabled();
                 closing.start();
-                QTest::mouseClick(d.item(2), Qt::LeftButton);
+                windowClick(d.item(2));
             });
         }
         QVERIFY(started);
@@ -609,7 +611,7 @@ private slots:
             auto *address = dlg->item<QLineEdit>(Dlg::IDC_ADDRESS);
             address->selectAll();
             QTest::keyClicks(address, QStringLiteral("::1"));
-            QTest::mouseClick(dlg->item(1), Qt::LeftButton);
+            windowClick(dlg->item(1));
         });
         entry->trigger();
         QCOMPARE(templateId, int(Dlg::IDD));
