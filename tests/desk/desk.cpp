@@ -108,7 +108,14 @@ std::vector<WindowId> findWindows(qint64 pid, const QString &title)
     args << QStringLiteral("--name")
          << (title.isEmpty() ? QStringLiteral(".*")
                              : QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$'));
-    return parseIds(run(QStringLiteral("xdotool"), args));
+    // Qt's native child windows carry the process id too; only the windows the window
+    // manager manages are the program's windows.
+    const std::vector<WindowId> managed = stackingOrder();
+    std::vector<WindowId> ids;
+    for (WindowId id : parseIds(run(QStringLiteral("xdotool"), args)))
+        if (std::find(managed.begin(), managed.end(), id) != managed.end())
+            ids.push_back(id);
+    return ids;
 }
 
 WindowId waitForWindow(qint64 pid, const QString &title, int ms)
@@ -327,6 +334,12 @@ Quorvel::Quorvel(const std::string &dir, uint16_t port, const QProcessEnvironmen
         return;
     }
     m_main = waitForWindow(pid(), QStringLiteral("Pelmora"), 15000);
+    if (!m_main) {
+        std::fprintf(stderr, "desk: no main window of process %lld; managed windows:\n", pid());
+        for (WindowId id : stackingOrder())
+            std::fprintf(stderr, "  %lu %s\n", id,
+                         qPrintable(run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(id)}).trimmed()));
+    }
 }
 
 Quorvel::~Quorvel()

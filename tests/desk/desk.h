@@ -37,8 +37,8 @@ bool waitUntil(const std::function<bool()> &done, int ms = 5000);
 
 // --- Windows -------------------------------------------------------------------------------
 
-// The mapped top-level windows of process `pid` whose title is exactly `title`; with an
-// empty title, all of its mapped windows.
+// The mapped windows of process `pid` that the window manager manages (its top-level
+// windows) whose title is exactly `title`; with an empty title, all of them.
 std::vector<WindowId> findWindows(qint64 pid, const QString &title = {});
 // Waits for one such window; 0 when none appeared in time.
 WindowId waitForWindow(qint64 pid, const QString &title, int ms = 10000);

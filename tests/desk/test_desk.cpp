@@ -234,27 +234,40 @@ TEST_F(Desk, LogoDialogDragSendAndSave)
 
     desk::click(desk::controlCentre(kShopDlg, kShopNameEdit, m_logoClient));
     desk::typeText(QStringLiteral("TEST"));
+
+    // As opened, and with the operator working in the dialog, the preview is in full view:
+    // above the main window and above its owner, showing the typed text where it belongs.
+    QImage shown;
+    desk::waitUntil([&] {
+        shown = desk::grab(m_previewClient);
+        return compare(shown, expectedLogo(0, 0)).pixels == 0;
+    });
+    desk::saveShot(desk::grabScreen(), "logo");
+    EXPECT_EQ(compare(shown, expectedLogo(0, 0)).pixels, 0)
+        << "the preview on the screen is not the logo with TEST: " << compare(shown, expectedLogo(0, 0)).describe();
+    EXPECT_TRUE(desk::stackedAbove(m_preview, m_main)) << "the preview is stacked below the main window";
+    EXPECT_TRUE(desk::stackedAbove(m_preview, m_logo)) << "the preview is stacked below the logo dialog";
+
     // The drag: the first move with the button held starts it, then (+10, +5) from there.
     desk::drag(m_previewClient.topLeft() + QPoint(60, 90), QPoint(1, 1), QPoint(10, 5));
-
     const QImage expected = expectedLogo(10, 5);
-    QImage shown;
     desk::waitUntil([&] {
         shown = desk::grab(m_previewClient);
         return compare(shown, expected).pixels == 0;
     });
-    desk::saveShot(desk::grabScreen(), "logo");
+    desk::saveShot(desk::grabScreen(), "logo-dragged");
     const Difference onScreen = compare(shown, expected);
     EXPECT_EQ(onScreen.pixels, 0) << "the preview on the screen is not the logo with TEST moved to (10, 5): "
                                   << onScreen.describe() << "; against the logo with TEST not moved: "
                                   << compare(shown, expectedLogo(0, 0)).describe();
-    EXPECT_TRUE(desk::stackedAbove(m_preview, m_main)) << "the preview is stacked below the main window";
 
+    // Sending from the dialog brings the dialog forward; its preview stays above it.
     desk::click(desk::controlCentre(kShopDlg, kSendLogo, m_logoClient));
     ASSERT_TRUE(m_app->waitForMessage(kLogoSent)) << "messages: " << ::testing::PrintToString(m_app->messages());
     ASSERT_EQ(m_sim->logosReceived(), 1);
     const Difference sent = dotsDiffer(m_sim->receivedLogo(), desk::grab(m_previewClient));
     EXPECT_EQ(sent.pixels, 0) << "the vendor's dots are not the preview's black pixels: " << sent.describe();
+    EXPECT_TRUE(desk::stackedAbove(m_preview, m_logo)) << "the preview went below the logo dialog";
 
     // Saving goes through the real file dialog: a new window of the tool.
     desk::click(desk::controlCentre(kShopDlg, kSaveLayout, m_logoClient));
