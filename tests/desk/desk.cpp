@@ -257,16 +257,12 @@ void key(const QString &combination)
     xdotool({QStringLiteral("key"), combination});
 }
 
-void drag(const QPoint &from, const QPoint &start, const QPoint &delta, int steps)
+void drag(const QPoint &from, const QPoint &delta, int steps)
 {
     moveMouse(from);
     mouseDown(1);
-    moveMouse(from + start);
-    // The first move with the button held starts the drag where it lands; give the program
-    // a moment to take it on its own, so that it is not merged with the next one.
-    QThread::msleep(150);
     for (int i = 1; i <= steps; ++i)
-        moveMouse(from + start + QPoint(delta.x() * i / steps, delta.y() * i / steps));
+        moveMouse(from + QPoint(delta.x() * i / steps, delta.y() * i / steps));
     mouseUp(1);
 }
 

@@ -74,9 +74,9 @@ void mouseUp(int button = 1);
 void typeText(const QString &text);
 // Presses a key combination in xdotool's notation ("ctrl+a", "Return").
 void key(const QString &combination);
-// Drags with the left button: presses at `from`, makes the first move (which starts the
-// drag) to `from` + `start`, then moves in `steps` steps by `delta` further, and releases.
-void drag(const QPoint &from, const QPoint &start, const QPoint &delta, int steps = 5);
+// Drags with the left button: presses at `from`, moves in `steps` steps to `from` + `delta`
+// and releases there.
+void drag(const QPoint &from, const QPoint &delta, int steps = 5);
 
 // Clicks into the edit box at `at`, selects all of it (Ctrl+A), copies it (Ctrl+C) and
 // returns the clipboard's text; null when nothing came within `ms`.
