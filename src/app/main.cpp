@@ -1,5 +1,6 @@
 // quorvel: the desktop set-up tool.
 #include "app/quorvelapp.h"
+#include "platform/dialog.h"
 #include "platform/fonts.h"
 #include "platform/messagebox.h"
 
@@ -42,6 +43,10 @@ void closeWindowsOnTerminationSignals()
             if (top->isVisible())
                 break; // it refused to close
         }
+        // The main window last (it is not modal).
+        if (!QApplication::activeModalWidget())
+            if (platform::Dialog *main = platform::Dialog::mainWindow())
+                main->close();
     });
     struct sigaction sa {};
     sa.sa_handler = onTerminationSignal;

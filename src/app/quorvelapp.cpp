@@ -138,7 +138,7 @@ void CQuorvelApp::RunMainDialog()
 {
     CQuorvelDlg dlg(*this);
     m_pMainWnd = &dlg;
-    dlg.runModal();
+    dlg.runMain();
     m_pMainWnd = nullptr;
 }
 

@@ -174,12 +174,11 @@ bool CShopDlg::OnInitDialog()
     m_currentLayer = &m_layers[ShopNameLayer];
     m_backgroundLoaded = false;
 
-    // The preview beside the dialog, owned by it, shown without taking the focus.
+    // The preview, owned by the dialog; it is shown beside it, without taking the focus,
+    // once the dialog is on screen (showEvent).
     m_canvas.setOwner(this);
     m_canvas.create();
     m_canvas.setAttribute(Qt::WA_ShowWithoutActivating);
-    m_canvas.move(kCanvasLeft, kCanvasTop);
-    m_canvas.show();
 
     m_workImage = CreateWorkImage();
 
@@ -203,6 +202,77 @@ void CShopDlg::OnDestroy()
         m_session.close();
     m_workImage = QImage();
     m_background = QImage();
+}
+
+namespace {
+
+// The frame a window manager draws around `w`, as far as it is known (none before the
+// window was first shown).
+QMargins frameOf(const QWidget *w)
+{
+    if (!w)
+        return {};
+    const QRect f = w->frameGeometry();
+    const QRect g = w->geometry();
+    return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom());
+}
+
+} // namespace
+
+void CShopDlg::placeNearOwner(QWidget *owner)
+{
+    const QRect screen = availableArea(owner ? owner : this);
+    // The owner's frame stands in for the frames of the dialog and the preview, which are
+    // known only once they are on screen (the same window manager draws all three).
+    const QMargins frame = frameOf(owner);
+    const QSize dlg = size().grownBy(frame);
+    const QSize canvas = m_canvas.ClientSize().grownBy(frame);
+    QSize pair(dlg.width() + kCanvasGap + canvas.width(), std::max(dlg.height(), canvas.height()));
+    if (pair.width() > screen.width())
+        pair = QSize(std::max(dlg.width(), canvas.width()), dlg.height() + kCanvasGap + canvas.height());
+    QRect r(QPoint(0, 0), pair);
+    r.moveCenter(owner ? owner->frameGeometry().center() : screen.center());
+    move(keptWithin(r, screen).topLeft());
+}
+
+void CShopDlg::showEvent(QShowEvent *event)
+{
+    platform::Dialog::showEvent(event);
+    QMetaObject::invokeMethod(this, &CShopDlg::ShowCanvas, Qt::QueuedConnection);
+}
+
+void CShopDlg::ShowCanvas()
+{
+    if (!isVisible() || m_canvas.isVisible())
+        return;
+    PlaceCanvas();
+    m_canvas.show();
+}
+
+void CShopDlg::PlaceCanvas()
+{
+    // Right of the dialog, else left of it, else below, else above; where none of these
+    // fits the screen, as near the right-hand place as the screen allows.
+    const QRect screen = availableArea(this);
+    QMargins frame = frameOf(this);
+    if (frame.isNull())
+        frame = frameOf(Dialog::mainWindow());
+    const QRect dlg = geometry().marginsAdded(frame);
+    const QSize canvas = m_canvas.size().grownBy(frame);
+    const QRect places[] = {
+        QRect(QPoint(dlg.right() + 1 + kCanvasGap, dlg.top()), canvas),
+        QRect(QPoint(dlg.left() - kCanvasGap - canvas.width(), dlg.top()), canvas),
+        QRect(QPoint(dlg.left(), dlg.bottom() + 1 + kCanvasGap), canvas),
+        QRect(QPoint(dlg.left(), dlg.top() - kCanvasGap - canvas.height()), canvas),
+    };
+    QRect chosen = keptWithin(places[0], screen);
+    for (const QRect &place : places) {
+        if (!screen.isValid() || screen.contains(place)) {
+            chosen = place;
+            break;
+        }
+    }
+    m_canvas.move(chosen.topLeft());
 }
 
 void CShopDlg::DoDataExchange()
@@ -245,8 +315,8 @@ void CShopDlg::SetPrinterType()
     m_sizeRadio = 0;
     if (!m_backgroundLoaded)
         m_background = DefaultBackground();
-    // The preview's client area is the logo at one pixel per dot; its position stays.
-    m_canvas.setFixedSize(kLogoWidth, kLogoHeight);
+    // The preview's client area is the logo at one pixel (block) per dot; its position stays.
+    m_canvas.setFixedSize(m_canvas.ClientSize());
     DoDataExchange();
     RepaintCanvas();
     RenderLogo();

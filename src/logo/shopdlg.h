@@ -49,9 +49,8 @@ public:
         IDC_SIZE = 1112,
         IDC_BACK = platform::IDOK,
     };
-    // Where the preview window first appears, in screen pixels.
-    static constexpr int kCanvasLeft = 350;
-    static constexpr int kCanvasTop = 500;
+    // Space between the dialog's frame and the preview's, in pixels.
+    static constexpr int kCanvasGap = 8;
 
     // `session`: the vendor object with its open and close operations. `shopLogo`: the
     // SHOPLOGO setting; when true, sending also exports the C header.
@@ -82,6 +81,12 @@ public:
 protected:
     bool OnInitDialog() override;
     void OnDestroy() override;
+    // The dialog and its preview are placed as a pair: side by side, centred on the
+    // owner, within the screen.
+    void placeNearOwner(QWidget *owner) override;
+    // The preview appears once the dialog is on screen (and modal, when run so), so that
+    // it belongs to the dialog from its first event and lies beside it.
+    void showEvent(QShowEvent *event) override;
 
     void OnShopNameRadio();
     void OnTelRadio();
@@ -109,6 +114,8 @@ private:
     // Sets an edit box's text without taking it back as an operator's edit.
     void SetEditText(int id, const std::string &text);
     void RepaintCanvas();
+    void ShowCanvas();
+    void PlaceCanvas();
 
     VenderSession m_session;
     bool m_shopLogo = false;

@@ -2,11 +2,13 @@
 
 #include "platform/codepage.h"
 #include "platform/controls.h"
+#include "platform/windowhints.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QGroupBox>
@@ -15,9 +17,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTimerEvent>
 #include <QTreeWidget>
 #include <QWindow>
@@ -36,7 +40,51 @@ int mulDiv(int a, int b, int c)
     return static_cast<int>(q);
 }
 
+Dialog *g_mainWindow = nullptr;
+
+// A group box as the platform draws it: the frame's top line runs through the middle of
+// the title, so that controls placed one line below the box's top lie inside the frame
+// and clear of its line.
+class GroupFrame : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        const QFontMetrics fm(font());
+        const int textHeight = fm.height();
+        // An etched line: a dark one with a light one just inside it.
+        const QRect box = rect().adjusted(0, textHeight / 2, -1, -1);
+        p.setPen(palette().color(QPalette::Mid));
+        p.drawRect(box.adjusted(0, 0, -1, -1));
+        p.setPen(palette().color(QPalette::Light));
+        p.drawRect(box.adjusted(1, 1, 0, 0));
+        if (title().isEmpty())
+            return;
+        const int inset = fm.averageCharWidth();
+        const QString text = withoutMnemonics(title());
+        const QRect textRect(inset, 0, std::min(fm.horizontalAdvance(text) + 4, width() - 2 * inset), textHeight);
+        p.fillRect(textRect, palette().brush(backgroundRole()));
+        style()->drawItemText(&p, textRect, Qt::AlignCenter | Qt::TextHideMnemonic, palette(), isEnabled(), text,
+                              QPalette::WindowText);
+    }
+};
+
 } // namespace
+
+QWidget *ownerWindow()
+{
+    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal->isVisible())
+        return modal;
+    if (QWidget *active = QApplication::activeWindow(); active && active->isVisible() &&
+                                                        !(active->windowFlags() & Qt::Popup))
+        return active;
+    if (g_mainWindow && g_mainWindow->isVisible())
+        return g_mainWindow;
+    return nullptr;
+}
 
 int DialogUnits::x(int du) const
 {
@@ -164,6 +212,41 @@ void Dialog::build()
     // Group boxes are frames behind the controls they surround.
     for (QWidget *g : groupBoxes)
         g->lower();
+    widenCutLabels();
+}
+
+void Dialog::widenCutLabels()
+{
+    // The template's sizes were made for the platform's own faces; with another face a
+    // one-line label can come out a little wider than its rectangle and lose its last
+    // characters. Such a label grows to the right into free space, never over another
+    // control or past the dialog's edge.
+    for (QWidget *w : m_controls) {
+        auto *label = qobject_cast<QLabel *>(w);
+        if (!label || label->text().isEmpty() || label->frameShape() != QFrame::NoFrame)
+            continue;
+        const QFontMetrics fm(label->font());
+        if (label->height() >= 2 * fm.height() || label->text().contains(QLatin1Char('\n')))
+            continue;
+        const int needed = fm.horizontalAdvance(label->text()) + 1;
+        if (needed <= label->width())
+            continue;
+        QRect wider = label->geometry();
+        wider.setWidth(needed);
+        if (wider.right() >= width())
+            continue;
+        bool free = true;
+        for (QWidget *other : m_controls) {
+            if (other == label || qobject_cast<QGroupBox *>(other) || other->isHidden())
+                continue;
+            if (other->geometry().intersects(wider) && !other->geometry().intersects(label->geometry())) {
+                free = false;
+                break;
+            }
+        }
+        if (free)
+            label->setGeometry(wider);
+    }
 }
 
 QWidget *Dialog::makeControl(const ControlTemplate &c)
@@ -188,13 +271,16 @@ QWidget *Dialog::makeControl(const ControlTemplate &c)
     case ControlKind::Button:
     case ControlKind::DefButton: {
         auto *b = new QPushButton(c.text, this);
+        // The default button is the template's and stays so: a button that had the focus
+        // once must not take over Enter for the rest of the dialog's life.
+        b->setAutoDefault(false);
         b->setDefault(c.kind == ControlKind::DefButton);
         if (id != -1)
             connect(b, &QPushButton::clicked, this, [this, id] { command(id, Notify::Clicked); });
         return b;
     }
     case ControlKind::GroupBox: {
-        auto *g = new QGroupBox(c.text, this);
+        auto *g = new GroupFrame(c.text, this);
         g->setAttribute(Qt::WA_TransparentForMouseEvents);
         g->setFocusPolicy(Qt::NoFocus);
         return g;
@@ -295,10 +381,46 @@ int Dialog::runModal()
         destroyWindow();
         return result();
     }
-    placeNearOwner();
+    QWidget *owner = ownerWindow();
+    if (owner == this)
+        owner = nullptr;
+    if (owner) {
+        // A transient of its owner: stacked above it, and modal for it.
+        winId();
+        if (windowHandle() && owner->window()->windowHandle())
+            windowHandle()->setTransientParent(owner->window()->windowHandle());
+    }
+    placeNearOwner(owner);
     const int r = exec();
     destroyWindow();
     return r;
+}
+
+int Dialog::runMain()
+{
+    if (!m_valid)
+        return -1;
+    initialise();
+    if (m_ended) {
+        destroyWindow();
+        return result();
+    }
+    placeNearOwner(nullptr);
+    Dialog *previous = g_mainWindow;
+    g_mainWindow = this;
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    show();
+    if (!m_ended)
+        loop.exec(QEventLoop::DialogExec);
+    g_mainWindow = previous;
+    destroyWindow();
+    return result();
+}
+
+Dialog *Dialog::mainWindow()
+{
+    return g_mainWindow;
 }
 
 bool Dialog::create()
@@ -325,29 +447,38 @@ void Dialog::initialise()
     }
 }
 
-void Dialog::placeNearOwner()
+QRect Dialog::availableArea(const QWidget *w)
 {
-    QWidget *owner = QApplication::activeModalWidget();
-    if (!owner || owner == this)
-        owner = QApplication::activeWindow();
-    if (owner == this)
-        owner = nullptr;
-    QRect area;
-    if (owner) {
-        area = owner->frameGeometry();
-    } else if (QScreen *s = QGuiApplication::primaryScreen()) {
-        area = s->availableGeometry();
-    }
-    if (area.isValid()) {
-        QRect r(QPoint(0, 0), size());
-        r.moveCenter(area.center());
-        move(r.topLeft());
-    }
-    if (owner) {
-        winId();
-        if (windowHandle() && owner->windowHandle())
-            windowHandle()->setTransientParent(owner->windowHandle());
-    }
+    QScreen *screen = w ? w->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+QRect Dialog::keptWithin(QRect r, const QRect &area)
+{
+    if (!area.isValid())
+        return r;
+    if (r.right() > area.right())
+        r.moveRight(area.right());
+    if (r.bottom() > area.bottom())
+        r.moveBottom(area.bottom());
+    if (r.left() < area.left())
+        r.moveLeft(area.left());
+    if (r.top() < area.top())
+        r.moveTop(area.top());
+    return r;
+}
+
+void Dialog::placeNearOwner(QWidget *owner)
+{
+    const QRect screenArea = availableArea(owner ? owner : this);
+    const QRect area = owner ? owner->frameGeometry() : screenArea;
+    if (!area.isValid())
+        return;
+    QRect r(QPoint(0, 0), size());
+    r.moveCenter(area.center());
+    move(keptWithin(r, screenArea).topLeft());
 }
 
 void Dialog::setOwner(QWidget *owner)
@@ -547,6 +678,15 @@ bool Dialog::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void Dialog::showEvent(QShowEvent *event)
+{
+    // The window exists but is not mapped yet: the frame the window manager draws follows
+    // the template (no maximise box on a fixed-size dialog, no close box without a system
+    // menu), which Qt's own hints do not say for every combination.
+    setWindowFrameHints(this, m_template.has("caption"), m_template.has("sysmenu"), m_template.has("minimizebox"));
+    QDialog::showEvent(event);
 }
 
 void Dialog::timerEvent(QTimerEvent *event)

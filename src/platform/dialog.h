@@ -72,6 +72,11 @@ struct DialogUnits {
 };
 
 QFont dialogFont(const QString &face, int points);
+
+// The window that a dialog, message box or file dialog opened now belongs to: the modal
+// dialog in front, else the active window, else the main window; nullptr when the program
+// shows no window. The new window is made a transient of it.
+QWidget *ownerWindow();
 DialogUnits dialogBaseUnits(const QFont &font);
 
 template <class D>
@@ -114,7 +119,15 @@ public:
 
     // Runs the dialog modally (the other windows of the program are disabled meanwhile)
     // and returns the value given to endDialog(), or -1 when the template is missing.
+    // The dialog is a transient of its owner (the window that was active when it opened),
+    // so that a window manager keeps it above that window.
     int runModal();
+    // Runs the program's main window: shown on its own, not modal, until endDialog().
+    // A modal main window would be kept above every window of the program by a window
+    // manager (it has no owner to be modal for), hiding the dialogs' own side windows.
+    int runMain();
+    // The main window while runMain() runs, or nullptr.
+    static Dialog *mainWindow();
     // Makes a modeless dialog ready: OnInitDialog() runs; the caller shows the window.
     bool create();
     void endDialog(int result);
@@ -173,12 +186,22 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+    // Places the dialog before it is shown: centred on `owner` (or on the screen without
+    // one), kept within the screen's available area. Derived dialogs that bring side
+    // windows place them here too.
+    virtual void placeNearOwner(QWidget *owner);
+    // `r` moved (not resized) so that as much of it as possible lies within `area`.
+    static QRect keptWithin(QRect r, const QRect &area);
+    // The available area of the screen that shows `w` (the primary screen without one).
+    static QRect availableArea(const QWidget *w);
 
 private:
     void build();
     QWidget *makeControl(const ControlTemplate &c);
+    void widenCutLabels();
     void initialise();
-    void placeNearOwner();
     void pressDefaultButton();
 
     int m_templateId;

@@ -1,6 +1,7 @@
 #include "platform/messagebox.h"
 
 #include "platform/codepage.h"
+#include "platform/dialog.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -64,7 +65,7 @@ MessageBoxService *setMessageBoxService(MessageBoxService *s)
 
 MsgResult RealMessageBoxes::show(const std::string &text, MsgIcon icon, MsgButtons buttons)
 {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(ownerWindow());
     box.setWindowTitle(QCoreApplication::applicationName());
     box.setTextFormat(Qt::PlainText);
     box.setText(fromCp932(text));

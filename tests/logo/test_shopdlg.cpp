@@ -61,12 +61,34 @@ private:
     platform::FileDialogService *m_previous = nullptr;
 };
 
-// A mouse move over `w` at `pos` with `buttons` held.
+// Mouse input as the window system delivers it: to the window, through Qt's modality
+// rules (a window that a modal window blocks never sees it). The left button is pressed
+// first when `buttons` says it is held; it is let go where the mouse last was when they
+// say it is up.
+bool g_leftHeld = false;
+QPoint g_lastLocal;
 void mouseMove(QWidget *w, QPoint pos, Qt::MouseButtons buttons)
 {
-    QMouseEvent e(QEvent::MouseMove, QPointF(pos), w->mapToGlobal(QPointF(pos)), Qt::NoButton, buttons,
-                  Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
+    QWindow *window = w->window()->windowHandle();
+    QVERIFY2(window, "the widget's window is not on screen");
+    const QPoint local = w->mapTo(w->window(), pos);
+    const bool left = buttons.testFlag(Qt::LeftButton);
+    if (left && !g_leftHeld)
+        QTest::mousePress(window, Qt::LeftButton, {}, local);
+    else if (!left && g_leftHeld)
+        QTest::mouseRelease(window, Qt::LeftButton, {}, g_lastLocal);
+    g_leftHeld = left;
+    QTest::mouseMove(window, local);
+    g_lastLocal = local;
+}
+// Presses the left button at `from`, moves in steps to `to`, releases it there.
+void drag(QWidget *w, QPoint from, QPoint to)
+{
+    mouseMove(w, from, Qt::LeftButton);
+    const int steps = 4;
+    for (int i = 1; i <= steps; ++i)
+        mouseMove(w, from + (to - from) * i / steps, Qt::LeftButton);
+    mouseMove(w, to, Qt::NoButton);
 }
 
 // Text committed by an input method, as typing Japanese delivers it.
@@ -123,6 +145,9 @@ class TestShopDlg : public QObject {
         auto dlg = std::make_unique<CShopDlg>(VenderSessionOf(*m_app), shopLogo);
         dlg->create();
         dlg->show();
+        // The preview follows the dialog onto the screen.
+        if (!QTest::qWaitFor([&] { return dlg->Canvas().isVisible(); }, 2000))
+            qWarning("the preview did not appear");
         return dlg;
     }
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -207,7 +232,9 @@ private slots:
         CCanvasDlg &canvas = dlg->Canvas();
         QVERIFY(canvas.isVisible());
         QCOMPARE(canvas.size(), QSize(kLogoWidth, kLogoHeight));
-        QCOMPARE(canvas.pos(), QPoint(CShopDlg::kCanvasLeft, CShopDlg::kCanvasTop));
+        // Beside the dialog, not over it, and on the screen.
+        QVERIFY(!canvas.frameGeometry().intersects(dlg->frameGeometry()));
+        QVERIFY(canvas.screen()->availableGeometry().contains(canvas.frameGeometry()));
         QVERIFY(!(canvas.windowFlags() & Qt::WindowCloseButtonHint));
         QCOMPARE(canvas.parentWidget(), dlg.get());
         canvas.grab();
@@ -629,12 +656,13 @@ private slots:
         QCOMPARE(dlg->Layers()[1].x, -30);
         QCOMPARE(dlg->Layers()[1].y, -5);
 
-        mouseMove(&canvas, QPoint(300, 100), Qt::NoButton); // released elsewhere: the drag ends
+        mouseMove(&canvas, QPoint(300, 100), Qt::NoButton); // let go, moved on: the drag ends
         QVERIFY(!canvas.Dragging());
         QCOMPARE(dlg->Layers()[1].x, -30);
         mouseMove(&canvas, QPoint(10, 10), Qt::LeftButton);
         QCOMPARE(dlg->Layers()[1].x, -30);
         QCOMPARE(dlg->Layers()[1].y, -5);
+        mouseMove(&canvas, QPoint(10, 10), Qt::NoButton);
     }
 
     // Escape in the preview leaves it (and the dialog) open; in the dialog it closes both.
@@ -653,28 +681,53 @@ private slots:
     }
 
     // "領収書店名設定" in the main window runs the dialog modally; its connection lives
-    // while it is open.
+    // while it is open. Run as the program runs it (start-up, main window, button), the
+    // preview takes the mouse from the first drag and lies beside the dialog on screen.
     void runsFromTheMainWindow()
     {
         startVendor();
-        CQuorvelDlg main(*m_app);
-        main.create();
-        main.show();
         int templateId = 0;
         bool connected = false;
         bool previewShown = false;
-        QTimer::singleShot(0, this, [&] {
-            auto *dlg = qobject_cast<CShopDlg *>(QApplication::activeModalWidget());
-            QVERIFY(dlg);
-            templateId = dlg->templateId();
-            connected = m_app->Vender().IsConnected();
-            previewShown = dlg->Canvas().isVisible();
-            QTest::mouseClick(dlg->item(CShopDlg::IDC_BACK), Qt::LeftButton);
+        bool previewBeside = false;
+        TextLayer moved;
+        int stage = 0; // 0: main window awaited, 1: logo dialog awaited, 2: done
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (stage == 0) {
+                auto *main = static_cast<platform::Dialog *>(m_app->mainWindow());
+                if (!main || !main->isVisible())
+                    return;
+                stage = 1;
+                QTimer::singleShot(0, main, [main] {
+                    QTest::mouseClick(main->item(CQuorvelDlg::IDC_SHOPLOGO), Qt::LeftButton);
+                });
+            } else if (stage == 1) {
+                auto *dlg = qobject_cast<CShopDlg *>(QApplication::activeModalWidget());
+                if (!dlg || !dlg->Canvas().isVisible())
+                    return;
+                stage = 2;
+                templateId = dlg->templateId();
+                connected = m_app->Vender().IsConnected();
+                previewShown = true;
+                previewBeside = !dlg->Canvas().frameGeometry().intersects(dlg->frameGeometry());
+                drag(&dlg->Canvas(), QPoint(100, 50), QPoint(110, 55));
+                moved = dlg->Layers()[0];
+                QTest::mouseClick(dlg->item(CShopDlg::IDC_BACK), Qt::LeftButton);
+                auto *main = static_cast<platform::Dialog *>(m_app->mainWindow());
+                QTimer::singleShot(0, main, [main] { QTest::mouseClick(main->item(platform::IDOK), Qt::LeftButton); });
+            }
         });
-        QTest::mouseClick(main.item(CQuorvelDlg::IDC_SHOPLOGO), Qt::LeftButton);
+        poll.start();
+        m_app->InitInstance();
+        poll.stop();
         QCOMPARE(templateId, int(CShopDlg::IDD));
         QVERIFY(connected);
         QVERIFY(previewShown);
+        QVERIFY(previewBeside);
+        QCOMPARE(moved.x, 10);
+        QCOMPARE(moved.y, 5);
         QVERIFY(!m_app->Vender().IsConnected());
     }
 };

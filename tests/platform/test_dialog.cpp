@@ -335,6 +335,73 @@ private slots:
         QVERIFY(owned->isWindow());
     } // the owner takes the owned window with it
 
+    // Enter gives the dialog the IDOK command, as the template has no default button,
+    // even after another button had the focus for a while (Qt would otherwise make the
+    // first button that took the focus the default for good).
+    void aButtonThatHadTheFocusDoesNotTakeOverEnter()
+    {
+        Recorder dlg(parse(R"({
+          "id": 9003, "caption": "x", "size": [200, 40], "font": ["ＭＳ Ｐゴシック", 9], "style": ["caption"],
+          "controls": [
+            { "id": 10, "kind": "edit", "rect": [5, 5, 60, 12], "style": ["border"] },
+            { "id": 42, "kind": "button", "text": "読込", "rect": [70, 5, 40, 14] },
+            { "id": 1, "kind": "button", "text": "戻る", "rect": [120, 5, 40, 14] }
+          ] })"));
+        dlg.create();
+        dlg.show();
+        QApplication::setActiveWindow(&dlg);
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        dlg.item(42)->setFocus();
+        dlg.item(10)->setFocus();
+        QTest::keyClick(dlg.item(10), Qt::Key_Return);
+        QVERIFY(!dlg.log.contains(QStringLiteral("clicked 42")));
+        QVERIFY(dlg.isHidden());
+        QCOMPARE(dlg.result(), int(IDOK));
+    }
+
+    // A one-line label whose text came out wider than its rectangle grows to the right,
+    // but never over another control.
+    void aCutLabelGrowsIntoFreeSpaceOnly()
+    {
+        Dialog dlg(parse(R"({
+          "id": 9002, "caption": "x", "size": [200, 40], "font": ["ＭＳ Ｐゴシック", 9], "style": ["caption"],
+          "controls": [
+            { "id": 1, "kind": "static", "text": "ScanToEmail送信時に", "rect": [5, 5, 40, 8] },
+            { "id": 2, "kind": "static", "text": "ScanToEmail送信時に", "rect": [5, 20, 40, 8] },
+            { "id": 3, "kind": "button", "text": "B", "rect": [46, 18, 40, 14] }
+          ] })"));
+        const QFontMetrics fm(dlg.item(1)->font());
+        const int textWidth = fm.horizontalAdvance(QString::fromUtf8("ScanToEmail送信時に"));
+        QVERIFY(textWidth > dlg.units().x(40)); // the case that matters
+        QVERIFY(dlg.item(1)->width() >= textWidth);
+        QCOMPARE(dlg.item(1)->x(), dlg.units().x(5));
+        QCOMPARE(dlg.item(2)->geometry(), dlg.units().rect(QRect(5, 20, 40, 8)));
+    }
+
+    // The main window runs without being modal (so that a window manager stacks the
+    // windows it owns above it), and a dialog run from it is its transient.
+    void theMainWindowIsNotModalAndOwnsItsDialogs()
+    {
+        Recorder main(parse(kEveryKind));
+        Recorder child(parse(kEveryKind));
+        bool mainModal = true;
+        QWindow *childOwner = nullptr;
+        QTimer::singleShot(0, &main, [&] {
+            mainModal = main.isModal() || QApplication::activeModalWidget() != nullptr;
+            QCOMPARE(Dialog::mainWindow(), &main);
+            QTimer::singleShot(0, &child, [&] {
+                childOwner = child.windowHandle() ? child.windowHandle()->transientParent() : nullptr;
+                child.endDialog(5);
+            });
+            QCOMPARE(child.runModal(), 5);
+            main.endDialog(7);
+        });
+        QCOMPARE(main.runMain(), 7);
+        QVERIFY(!mainModal);
+        QCOMPARE(childOwner, main.windowHandle());
+        QCOMPARE(Dialog::mainWindow(), nullptr);
+    }
+
     void runModalReturnsTheEndValue()
     {
         Recorder dlg(parse(kEveryKind));
