@@ -236,7 +236,7 @@ TEST_F(Desk, LogoDialogDragSendAndSave)
     desk::typeText(QStringLiteral("TEST"));
 
     // As opened, and with the operator working in the dialog, the preview is in full view:
-    // above the main window and above its owner, showing the typed text where it belongs.
+    // above the main window, showing the typed text where it belongs.
     QImage shown;
     desk::waitUntil([&] {
         shown = desk::grab(m_previewClient);
@@ -246,7 +246,6 @@ TEST_F(Desk, LogoDialogDragSendAndSave)
     EXPECT_EQ(compare(shown, expectedLogo(0, 0)).pixels, 0)
         << "the preview on the screen is not the logo with TEST: " << compare(shown, expectedLogo(0, 0)).describe();
     EXPECT_TRUE(desk::stackedAbove(m_preview, m_main)) << "the preview is stacked below the main window";
-    EXPECT_TRUE(desk::stackedAbove(m_preview, m_logo)) << "the preview is stacked below the logo dialog";
 
     // The drag: the button goes down in the preview and comes up (+10, +5) from there.
     desk::drag(m_previewClient.topLeft() + QPoint(60, 90), QPoint(10, 5));
@@ -261,13 +260,12 @@ TEST_F(Desk, LogoDialogDragSendAndSave)
                                   << onScreen.describe() << "; against the logo with TEST not moved: "
                                   << compare(shown, expectedLogo(0, 0)).describe();
 
-    // Sending from the dialog brings the dialog forward; its preview stays above it.
+    // Sending from the dialog brings the dialog forward; the preview stays in full view.
     desk::click(desk::controlCentre(kShopDlg, kSendLogo, m_logoClient));
     ASSERT_TRUE(m_app->waitForMessage(kLogoSent)) << "messages: " << ::testing::PrintToString(m_app->messages());
     ASSERT_EQ(m_sim->logosReceived(), 1);
     const Difference sent = dotsDiffer(m_sim->receivedLogo(), desk::grab(m_previewClient));
     EXPECT_EQ(sent.pixels, 0) << "the vendor's dots are not the preview's black pixels: " << sent.describe();
-    EXPECT_TRUE(desk::stackedAbove(m_preview, m_logo)) << "the preview went below the logo dialog";
 
     // Saving goes through the real file dialog: a new window of the tool.
     desk::click(desk::controlCentre(kShopDlg, kSaveLayout, m_logoClient));
@@ -292,6 +290,38 @@ TEST_F(Desk, LogoDialogDragSendAndSave)
     EXPECT_EQ(saved.layers[ShopNameLayer].y, 5);
     EXPECT_EQ(saved.layers[TelLayer].x, 0);
     EXPECT_EQ(saved.layers[TelLayer].y, 0);
+}
+
+// The preview belongs to the logo dialog and stays above it: when the operator moves the
+// dialog (by its title bar) over the preview, the preview is still in full view.
+TEST_F(Desk, PreviewStaysAboveTheLogoDialogMovedOverIt)
+{
+    startTool();
+    ASSERT_NE(m_main, 0u) << "the main window did not appear";
+    ASSERT_NO_FATAL_FAILURE(openLogoDialog(1));
+    desk::click(desk::controlCentre(kShopDlg, kShopNameEdit, m_logoClient));
+    desk::typeText(QStringLiteral("TEST"));
+
+    // The title bar lies just above the client area; drag it so that the dialog's client
+    // area starts 40 pixels inside the preview's.
+    const QPoint title(m_logoClient.center().x(), m_logoClient.top() - 8);
+    desk::drag(title, m_previewClient.topLeft() + QPoint(40, 40) - m_logoClient.topLeft(), 10);
+    QRect moved;
+    ASSERT_TRUE(desk::waitUntil([&] {
+        moved = desk::clientRect(m_logo);
+        return moved.intersects(m_previewClient);
+    })) << "the logo dialog could not be moved over the preview";
+    ASSERT_EQ(desk::clientRect(m_preview), m_previewClient) << "the preview moved with its dialog";
+
+    QImage shown;
+    desk::waitUntil([&] {
+        shown = desk::grab(m_previewClient);
+        return compare(shown, expectedLogo(0, 0)).pixels == 0;
+    });
+    desk::saveShot(desk::grabScreen(), "logo-dialog-over-preview");
+    EXPECT_EQ(compare(shown, expectedLogo(0, 0)).pixels, 0)
+        << "the logo dialog covers its preview: " << compare(shown, expectedLogo(0, 0)).describe();
+    EXPECT_TRUE(desk::stackedAbove(m_preview, m_logo)) << "the preview is stacked below its logo dialog";
 }
 
 // The clock dialog shows the vendor's device number, sets the vendor's clock to the PC's
