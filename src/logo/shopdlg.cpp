@@ -241,6 +241,22 @@ void CShopDlg::showEvent(QShowEvent *event)
     QMetaObject::invokeMethod(this, &CShopDlg::ShowCanvas, Qt::QueuedConnection);
 }
 
+bool CShopDlg::event(QEvent *event)
+{
+    const bool handled = platform::Dialog::event(event);
+    switch (event->type()) {
+    case QEvent::WindowActivate:
+    case QEvent::Move:
+    case QEvent::ZOrderChange:
+        if (m_canvas.isVisible())
+            m_canvas.raise();
+        break;
+    default:
+        break;
+    }
+    return handled;
+}
+
 void CShopDlg::ShowCanvas()
 {
     if (!isVisible() || m_canvas.isVisible())

@@ -87,6 +87,9 @@ protected:
     // The preview appears once the dialog is on screen (and modal, when run so), so that
     // it belongs to the dialog from its first event and lies beside it.
     void showEvent(QShowEvent *event) override;
+    // The preview stays above the dialog when the dialog is raised or moved over it:
+    // some window managers raise a modal dialog above the windows it owns.
+    bool event(QEvent *event) override;
 
     void OnShopNameRadio();
     void OnTelRadio();
