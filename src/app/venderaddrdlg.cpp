@@ -222,10 +222,7 @@ std::string CVenderAddrDlg::RunConnectionTest(const std::string &host, uint16_t 
         return lines(out + apptext::kTestClockFailed);
     }
     // The clock as the clock dialog shows it.
-    char clock[64];
-    std::snprintf(clock, sizeof clock, "%02d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
-    out += std::string(apptext::kTestConnected) + "\n" + format(apptext::kTestClock, clock) + "\n";
+    out += std::string(apptext::kTestConnected) + "\n" + format(apptext::kTestClock, DeviceDateTimeText(t)) + "\n";
 
     char number[kDeviceNumberLength + 1] = {};
     if (vender->ReadDeviceNumber(number))

@@ -234,10 +234,7 @@ void CClockSetDlg::RefreshClock()
     m_bReachable = true;
     DeviceDateTime t;
     if (ReadClock(t)) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%02d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                      t.second);
-        m_strDeviceClock = buf;
+        m_strDeviceClock = DeviceDateTimeText(t);
     } else {
         m_bReachable = false;
         m_strDeviceClock = CommErrorText();

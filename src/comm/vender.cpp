@@ -2,6 +2,7 @@
 
 #include "texts/comm.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
@@ -311,4 +312,12 @@ bool COrvathVender::SetMfpParameter(MfpParamKind kind, const uint8_t *block)
     data[1] = uint8_t(k & 0xFF);
     std::memcpy(data + 2, block, size);
     return sendPacket(vendercmd::SetMfpParameter, uint16_t(2 + size), data);
+}
+
+std::string DeviceDateTimeText(const DeviceDateTime &t)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return buf;
 }

@@ -19,6 +19,9 @@ struct DeviceDateTime {
     uint8_t second = 0;
 };
 
+// The date and time as the tool shows it: "YY/MM/DD hh:mm:ss".
+std::string DeviceDateTimeText(const DeviceDateTime &t);
+
 // The vendor's identity: six 7-bit ASCII characters, six spaces when none is set.
 inline constexpr size_t kDeviceNumberLength = 6;
 

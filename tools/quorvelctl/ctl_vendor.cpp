@@ -124,7 +124,7 @@ int clockCommand(const Options &opt, const std::vector<std::string> &args)
                 std::fprintf(stderr, "%s\n", utf8(clocktext::kCommError).c_str());
                 return int(kFailure);
             }
-            std::printf("%02d/%02d/%02d %02d:%02d:%02d\n", t.year, t.month, t.day, t.hour, t.minute, t.second);
+            std::printf("%s\n", DeviceDateTimeText(t).c_str());
             return int(kSuccess);
         });
     }
