@@ -231,11 +231,23 @@ bool CQuorvelApp::SaveVenderAddress()
                                                           {"VENDER", "PORT", std::to_string(m_port)}});
 }
 
+bool CQuorvelApp::ConnectVender(COrvathVender &vender, const std::string &host, uint16_t port)
+{
+    vender.SetAddress(host, port);
+    return vender.OpenSession(1);
+}
+
 void CQuorvelApp::OpenVender()
 {
-    m_vender.SetAddress(m_host, m_port);
-    if (!m_vender.OpenSession(1))
+    if (!ConnectVender(m_vender, m_host, m_port))
         platform::messageBox(commtext::kMsgNoConnection);
+}
+
+CVenderWorker &CQuorvelApp::VenderWorker()
+{
+    if (!m_worker)
+        m_worker = std::make_unique<CVenderWorker>(m_vender);
+    return *m_worker;
 }
 
 void CQuorvelApp::CloseVender()

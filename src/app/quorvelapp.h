@@ -11,6 +11,7 @@
 // for that run. The vendor address dialog changes the address in force and writes the two
 // keys (SaveVenderAddress).
 #include "comm/vender.h"
+#include "comm/venderworker.h"
 #include "platform/instanceguard.h"
 
 #include <QStringList>
@@ -64,6 +65,12 @@ public:
     COrvathVender &Vender() { return m_vender; }
     void OpenVender();
     void CloseVender();
+    // The thread that carries out the vendor object's operations for the dialogs (made on
+    // first use; from then on the vendor object is touched on that thread only).
+    CVenderWorker &VenderWorker();
+    // The connection step of OpenVender, without the message: connects `vender` to the
+    // given address. Runs wherever the vendor object's operations run.
+    static bool ConnectVender(COrvathVender &vender, const std::string &host, uint16_t port);
 
     // The executable's file name without folder and extension: names the single-instance
     // guard and is the caption of every message box.
@@ -100,6 +107,7 @@ protected:
     bool m_portGiven = false; // --port was given: the file's PORT does not count
     std::unique_ptr<platform::InstanceGuard> m_mutex;
     COrvathVender m_vender;
+    std::unique_ptr<CVenderWorker> m_worker; // after m_vender: it goes first
     QWidget *m_pMainWnd = nullptr;
     int m_exitCode = 0;
 };

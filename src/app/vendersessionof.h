@@ -4,7 +4,11 @@
 #include "app/quorvelapp.h"
 #include "clock/vendersession.h"
 
+// The address is the one in force when the dialog is made; it cannot change while a
+// vendor dialog is open.
 inline VenderSession VenderSessionOf(CQuorvelApp &app)
 {
-    return {&app.Vender(), [&app] { app.OpenVender(); }, [&app] { app.CloseVender(); }};
+    return {&app.VenderWorker(),
+            [host = app.host(), port = app.port()](COrvathVender &v) { return CQuorvelApp::ConnectVender(v, host, port); },
+            [](COrvathVender &v) { v.CloseSession(); }};
 }

@@ -59,9 +59,14 @@ const platform::CommandTable<CClockSetDlg> CClockSetDlg::kCommands = {
     {IDC_SET_NUMBER, platform::Notify::Clicked, &CClockSetDlg::OnSetDeviceNumber},
 };
 
-CClockSetDlg::CClockSetDlg(VenderSession session) : platform::Dialog(IDD), m_session(std::move(session))
+CClockSetDlg::CClockSetDlg(VenderSession session)
+    : platform::Dialog(IDD), m_session(std::move(session)), m_runner(new CVenderRunner(m_session, this))
 {
     setCommandTable(kCommands);
+    connect(m_runner, &CVenderRunner::busyChanged, this, [this](bool busy) {
+        m_busy = busy;
+        ApplyControls();
+    });
     m_editDeviceNumber = item<QLineEdit>(IDC_DEVICE_NUMBER);
     m_cbYear = item<QComboBox>(IDC_YEAR);
     m_cbMonth = item<QComboBox>(IDC_MONTH);
@@ -118,8 +123,7 @@ bool CClockSetDlg::OnInitDialog()
     m_strPcTime.clear();
     DoDataExchange();
 
-    if (m_session.open)
-        m_session.open(); // tells the operator itself when the vendor cannot be reached
+    m_runner->Open(); // tells the operator itself when the vendor cannot be reached
     m_bReachable = false;
     m_bControlsEnabled = false;
 
@@ -156,8 +160,8 @@ bool CClockSetDlg::OnInitDialog()
 void CClockSetDlg::OnDestroy()
 {
     platform::Dialog::OnDestroy();
-    if (m_session.close)
-        m_session.close();
+    // Ends at once whatever still runs on the worker, and closes the session behind it.
+    m_runner->Close();
     stopWindowTimer(kClockTimer);
 }
 
@@ -167,60 +171,34 @@ void CClockSetDlg::DoDataExchange()
     setItemText(IDC_PC_TIME, m_strPcTime);
 }
 
-template <class F>
-bool CClockSetDlg::exchange(F &&operation)
+void CClockSetDlg::run(CVenderRunner::Operation operation, std::function<void(bool)> done, int busyAfterMs)
 {
-    if (!m_session.vender)
-        return false;
-    m_inExchange = true;
-    const bool ok = operation(*m_session.vender);
-    m_inExchange = false;
-    if (m_tickDue) {
-        // The tick that fell due during the exchange comes once, afterwards.
-        m_tickDue = false;
-        QTimer::singleShot(0, this, [this] {
-            if (windowTimerRunning(kClockTimer))
-                OnTimer(kClockTimer);
-        });
-    }
-    return ok;
+    m_runner->Run(std::move(operation), [this, done = std::move(done)](bool ok) {
+        done(ok);
+        deliverDueTick();
+    }, busyAfterMs);
 }
 
-bool CClockSetDlg::ReadClock(DeviceDateTime &out)
+void CClockSetDlg::deliverDueTick()
 {
-    return exchange([&out](COrvathVender &v) { return v.ReadClock(out); });
-}
-
-bool CClockSetDlg::SetClock(const DeviceDateTime &in)
-{
-    return exchange([&in](COrvathVender &v) { return v.SetClock(in); });
-}
-
-bool CClockSetDlg::ReadDeviceNumber(char *out)
-{
-    return exchange([out](COrvathVender &v) { return v.ReadDeviceNumber(out); });
-}
-
-bool CClockSetDlg::SetDeviceNumber(const char *text)
-{
-    return exchange([text](COrvathVender &v) { return v.SetDeviceNumber(text); });
+    if (!m_tickDue || m_runner->Busy())
+        return;
+    // The tick that fell due during the operation comes once, afterwards.
+    m_tickDue = false;
+    QTimer::singleShot(0, this, [this] {
+        if (windowTimerRunning(kClockTimer))
+            OnTimer(kClockTimer);
+    });
 }
 
 void CClockSetDlg::OnTimer(int id)
 {
-    if (id == kClockTimer) {
-        if (m_inExchange) {
-            m_tickDue = true;
-            return;
-        }
+    if (id == kClockTimer)
         RefreshClock();
-        if (m_bReachable && !m_bControlsEnabled)
-            UpdateControls();
-    }
     platform::Dialog::OnTimer(id);
 }
 
-void CClockSetDlg::RefreshClock()
+void CClockSetDlg::ShowPcTime()
 {
     m_strPcTime.clear();
     const std::time_t now = CurrentTime();
@@ -230,10 +208,26 @@ void CClockSetDlg::RefreshClock()
         if (std::strftime(buf, sizeof buf, "%y/%m/%d %H:%M:%S", &tm) > 0)
             m_strPcTime = buf;
     }
+    DoDataExchange();
+}
 
+void CClockSetDlg::RefreshClock()
+{
+    // The PC's time is shown when the tick comes, whatever the vendor does.
+    ShowPcTime();
+    if (m_runner->Busy()) {
+        m_tickDue = true; // one read at a time
+        return;
+    }
     m_bReachable = true;
-    DeviceDateTime t;
-    if (ReadClock(t)) {
+    auto read = std::make_shared<DeviceDateTime>();
+    run([read](COrvathVender &v) { return v.ReadClock(*read); },
+        [this, read](bool ok) { ClockRead(ok, *read); }, CVenderRunner::kQuietMs);
+}
+
+void CClockSetDlg::ClockRead(bool ok, const DeviceDateTime &t)
+{
+    if (ok) {
         m_strDeviceClock = DeviceDateTimeText(t);
     } else {
         m_bReachable = false;
@@ -241,27 +235,49 @@ void CClockSetDlg::RefreshClock()
         UpdateControls();
     }
     DoDataExchange();
+    if (m_bReachable && !m_bControlsEnabled)
+        UpdateControls();
 }
 
 void CClockSetDlg::UpdateControls()
 {
-    if (m_bReachable) {
-        char number[kDeviceNumberLength + 1] = {};
-        if (ReadDeviceNumber(number)) {
-            m_editDeviceNumber->setMaxLength(int(kDeviceNumberLength));
-            if (std::strncmp(number, "      ", kDeviceNumberLength) != 0)
-                platform::setWindowText(m_editDeviceNumber, std::string(number)); // up to a NUL, as any text
-            m_bControlsEnabled = true;
-        } else {
-            m_bControlsEnabled = false;
-        }
+    if (!m_bReachable) {
+        m_bControlsEnabled = false;
+        ApplyControls();
+        return;
+    }
+    auto number = std::make_shared<std::string>();
+    run(
+        [number](COrvathVender &v) {
+            char buf[kDeviceNumberLength + 1] = {};
+            if (!v.ReadDeviceNumber(buf))
+                return false;
+            *number = std::string(buf, kDeviceNumberLength);
+            return true;
+        },
+        [this, number](bool ok) { NumberRead(ok, *number); }, CVenderRunner::kQuietMs);
+}
+
+void CClockSetDlg::NumberRead(bool ok, const std::string &number)
+{
+    if (ok) {
+        m_editDeviceNumber->setMaxLength(int(kDeviceNumberLength));
+        if (number.compare(0, kDeviceNumberLength, "      ") != 0)
+            platform::setWindowText(m_editDeviceNumber, std::string(number.c_str())); // up to a NUL, as any text
+        m_bControlsEnabled = true;
     } else {
         m_bControlsEnabled = false;
     }
+    ApplyControls();
+}
 
+void CClockSetDlg::ApplyControls()
+{
     for (int id : {IDC_DEVICE_NUMBER, IDC_SET_NUMBER, IDC_SET_NOW, IDC_SET_EDITED, IDC_YEAR, IDC_MONTH, IDC_DAY,
-                   IDC_HOUR, IDC_MINUTE})
-        enableItem(id, m_bControlsEnabled);
+                   IDC_HOUR, IDC_MINUTE}) {
+        const bool startsOperation = id == IDC_SET_NUMBER || id == IDC_SET_NOW || id == IDC_SET_EDITED;
+        enableItem(id, m_bControlsEnabled && !(startsOperation && m_busy));
+    }
 }
 
 void CClockSetDlg::SetDeviceClock(const LocalTime &time)
@@ -273,13 +289,17 @@ void CClockSetDlg::SetDeviceClock(const LocalTime &time)
     t.hour = uint8_t(time.hour);
     t.minute = uint8_t(time.minute);
     t.second = uint8_t(time.second);
-    if (SetClock(t)) {
-        platform::messageBox(clocktext::kMsgClockSet, MsgIcon::Information);
-        m_bReachable = true;
-    } else {
-        ReportFailure(false, clocktext::kTitleSetClock);
-        m_bReachable = false; // the controls stay as they are until the next tick decides
-    }
+    run([t](COrvathVender &v) { return v.SetClock(t); },
+        [this](bool ok) {
+            if (ok) {
+                platform::messageBox(clocktext::kMsgClockSet, MsgIcon::Information);
+                m_bReachable = true;
+            } else {
+                ReportFailure(false, clocktext::kTitleSetClock);
+                m_bReachable = false; // the controls stay as they are until the next tick decides
+            }
+        },
+        CVenderRunner::kAtOnce);
 }
 
 void CClockSetDlg::OnSetNow()
@@ -346,8 +366,13 @@ void CClockSetDlg::OnSetDeviceNumber()
         return;
     }
 
-    if (SetDeviceNumber(text))
-        platform::messageBox(clocktext::kMsgNumberSet, MsgIcon::Information);
-    else
-        ReportFailure(false, clocktext::kTitleSetNumber);
+    const std::string sent(text); // up to its first NUL
+    run([sent](COrvathVender &v) { return v.SetDeviceNumber(sent.c_str()); },
+        [](bool ok) {
+            if (ok)
+                platform::messageBox(clocktext::kMsgNumberSet, MsgIcon::Information);
+            else
+                ReportFailure(false, clocktext::kTitleSetNumber);
+        },
+        CVenderRunner::kAtOnce);
 }

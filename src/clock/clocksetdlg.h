@@ -11,14 +11,19 @@
 // device number is read only when the controls pass from disabled to enabled, so it never
 // overwrites what the operator types while the vendor keeps answering.
 //
-// Vendor exchanges block the dialog within the communication time limits. Ticks go on
-// while one of the dialog's message boxes is open (the box runs its own event loop), so
-// the displays keep refreshing behind it; a tick never starts a clock read while another
-// vendor exchange of this dialog is under way.
+// The vendor's operations run on the vendor worker (CVenderRunner): the dialog keeps
+// painting and answering while the vendor is slow or gone. Every tick shows the PC's time at
+// once. Its clock read runs on the worker; a tick that falls due while an operation of the
+// dialog is still running starts no read of its own: it is delivered once, after that
+// operation (ticks never queue up). Ticks go on while one of the dialog's message boxes is
+// open, so the displays keep refreshing behind it. While the operator's clock or number
+// setting runs, the three buttons that start one are disabled.
+#include "clock/venderrunner.h"
 #include "clock/vendersession.h"
 #include "platform/dialog.h"
 
 #include <ctime>
+#include <functional>
 #include <string>
 
 class QComboBox;
@@ -60,6 +65,8 @@ public:
 
     bool Reachable() const { return m_bReachable; }
     bool ControlsEnabled() const { return m_bControlsEnabled; }
+    // An operation of the dialog is running or waiting on the vendor worker.
+    bool VenderBusy() const { return m_runner->Busy(); }
 
     // The text shown when the vendor's clock cannot be read.
     static const std::string &CommErrorText();
@@ -74,7 +81,10 @@ protected:
     // The PC's clock; tests stand in for it.
     virtual std::time_t CurrentTime() const;
 
+    // Shows the PC's time and starts the tick's clock read.
     void RefreshClock();
+    // Reads the device number when the vendor answers (its end enables the controls);
+    // otherwise disables them.
     void UpdateControls();
     void SetDeviceClock(const LocalTime &time);
     void OnSetNow();
@@ -85,13 +95,16 @@ private:
     // Moves the two texts into their statics.
     void DoDataExchange();
     bool LocalNow(LocalTime &out) const;
-    // The vendor operations, run one at a time.
-    bool ReadClock(DeviceDateTime &out);
-    bool SetClock(const DeviceDateTime &in);
-    bool ReadDeviceNumber(char *out);
-    bool SetDeviceNumber(const char *text);
-    template <class F>
-    bool exchange(F &&operation);
+    void ShowPcTime();
+    void ClockRead(bool ok, const DeviceDateTime &t);
+    void NumberRead(bool ok, const std::string &number);
+    // Enables the nine editing controls by the controls-enabled flag; the three buttons
+    // that start an operation stay disabled while the dialog is busy.
+    void ApplyControls();
+    // Runs `operation` on the worker; `done` gets its result here, and a tick that fell
+    // due meanwhile is delivered after it.
+    void run(CVenderRunner::Operation operation, std::function<void(bool)> done, int busyAfterMs);
+    void deliverDueTick();
 
     VenderSession m_session;
     QLineEdit *m_editDeviceNumber = nullptr;
@@ -104,8 +117,9 @@ private:
     std::string m_strPcTime;      // CP932
     bool m_bReachable = false;
     bool m_bControlsEnabled = false;
-    bool m_inExchange = false; // a vendor exchange of this dialog is under way
-    bool m_tickDue = false;    // a tick fell due meanwhile
+    CVenderRunner *m_runner = nullptr;
+    bool m_busy = false;    // the runner shows the dialog busy
+    bool m_tickDue = false; // a tick fell due while an operation ran
 
     static const platform::CommandTable<CClockSetDlg> kCommands;
 };

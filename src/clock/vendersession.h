@@ -1,14 +1,15 @@
 #pragma once
-// What a dialog that talks to the vendor needs of the application: the process's vendor
-// object, and the two operations that open its connection (telling the operator when it
-// cannot be opened) and close it. The application object hands one of these to each such
-// dialog, so the dialogs do not depend on the application layer.
-#include "comm/vender.h"
+// What a dialog that talks to the vendor needs of the application: the worker that carries
+// out the process's vendor operations, and the two operations that open the vendor
+// connection (OpenVender) and close it (CloseVender), to be run on that worker. The
+// application object hands one of these to each such dialog, so the dialogs do not depend
+// on the application layer.
+#include "comm/venderworker.h"
 
 #include <functional>
 
 struct VenderSession {
-    COrvathVender *vender = nullptr;
-    std::function<void()> open;  // OpenVender
-    std::function<void()> close; // CloseVender
+    CVenderWorker *worker = nullptr;
+    std::function<bool(COrvathVender &)> open;  // true when the connection is open
+    std::function<void(COrvathVender &)> close;
 };

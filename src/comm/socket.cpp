@@ -24,6 +24,49 @@ bool IsNumericAddress(const std::string &text)
 }
 
 // ---------------------------------------------------------------------------------------
+// CWaitCancel
+
+CWaitCancel::CWaitCancel()
+{
+    if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
+        m_wake[0] = m_wake[1] = -1; // cancels then only take effect at the next wait's end
+}
+
+CWaitCancel::~CWaitCancel()
+{
+    for (int fd : m_wake)
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void CWaitCancel::CancelUpTo(uint64_t ticket)
+{
+    uint64_t was = m_cancelledUpTo.load();
+    while (was < ticket && !m_cancelledUpTo.compare_exchange_weak(was, ticket)) {
+    }
+    if (m_wake[1] >= 0) {
+        const uint8_t one = 1;
+        // A full pipe already wakes every wait; nothing is lost when this write fails.
+        [[maybe_unused]] const ssize_t r = ::write(m_wake[1], &one, 1);
+    }
+}
+
+void CWaitCancel::Begin(uint64_t ticket)
+{
+    m_running = ticket;
+    Clear();
+}
+
+void CWaitCancel::Clear()
+{
+    if (m_wake[0] < 0)
+        return;
+    uint8_t scratch[64];
+    while (::read(m_wake[0], scratch, sizeof scratch) > 0) {
+    }
+}
+
+// ---------------------------------------------------------------------------------------
 // CTimeOutSock
 
 CTimeOutSock::~CTimeOutSock()
@@ -65,17 +108,47 @@ int CTimeOutSock::remainingMs() const
     return int(std::clamp(left, 1LL, (long long)m_limitMs + 1));
 }
 
+int CTimeOutSock::waitFor(short events, int waitMs)
+{
+    const auto end = Clock::now() + std::chrono::milliseconds(waitMs < 0 ? 0 : waitMs);
+    for (;;) {
+        if (m_cancel && m_cancel->Cancelled())
+            return -1;
+        int left = waitMs;
+        if (waitMs > 0) {
+            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (ms <= 0)
+                return 0;
+            left = int(ms);
+        }
+        pollfd p[2] = {{m_fd, events, 0}, {m_cancel ? m_cancel->WakeHandle() : -1, POLLIN, 0}};
+        const int r = ::poll(p, p[1].fd >= 0 ? 2 : 1, left);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (r == 0)
+            return 0;
+        if (p[1].revents) {
+            if (m_cancel->Cancelled())
+                return -1;
+            // A cancel of an earlier operation: not this one's.
+            const_cast<CWaitCancel *>(m_cancel)->Clear();
+        }
+        if (p[0].revents)
+            return 1;
+    }
+}
+
 bool CTimeOutSock::waitWritable()
 {
     for (;;) {
         if (!OnMessagePending())
             return false; // the limit has passed: abandon the call
-        pollfd p{m_fd, POLLOUT, 0};
-        const int r = ::poll(&p, 1, remainingMs());
-        if (r > 0)
-            return true;
-        if (r < 0 && errno != EINTR)
-            return false;
+        const int r = waitFor(POLLOUT, remainingMs());
+        if (r != 0)
+            return r > 0;
     }
 }
 
@@ -94,10 +167,9 @@ bool CTimeOutSock::Connect(const sockaddr *address, unsigned addressLength)
         if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0)
             return false;
     }
-    // Connected: reads block (each under its own wait, see Receive); sends ask not to
-    // block and wait by themselves under the limit.
-    const int fl = ::fcntl(m_fd, F_GETFL);
-    return fl >= 0 && ::fcntl(m_fd, F_SETFL, fl & ~O_NONBLOCK) == 0;
+    // Connected. The socket stays non-blocking: reads and sends wait by themselves, each
+    // under its own limit and ended at once by a cancel.
+    return true;
 }
 
 bool CTimeOutSock::Send(const uint8_t *bytes, size_t length)
@@ -125,20 +197,26 @@ int CTimeOutSock::Receive(uint8_t *buffer, size_t size, int waitMs)
 {
     if (m_fd < 0)
         return -1;
-    // A blocking read with a receive time-out waits for readiness and reads in one call.
-    if (waitMs > 0 && waitMs != m_receiveWaitMs) {
-        timeval tv{waitMs / 1000, (waitMs % 1000) * 1000};
-        if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
-            return -1;
-        m_receiveWaitMs = waitMs;
-    }
     for (;;) {
-        const ssize_t r = ::recv(m_fd, buffer, size, waitMs > 0 ? 0 : MSG_DONTWAIT);
+        const ssize_t r = ::recv(m_fd, buffer, size, MSG_DONTWAIT);
         if (r >= 0)
             return int(r);
         if (errno == EINTR)
             continue;
-        return (errno == EAGAIN || errno == EWOULDBLOCK) ? TimedOut : -1;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return -1;
+        if (waitMs <= 0)
+            return TimedOut;
+        const int w = waitFor(POLLIN, waitMs);
+        if (w < 0)
+            return -1;
+        if (w == 0)
+            return TimedOut;
+        waitMs = 0; // ready: the read below takes what came, and does not wait again
+        const ssize_t again = ::recv(m_fd, buffer, size, MSG_DONTWAIT);
+        if (again >= 0)
+            return int(again);
+        return (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? TimedOut : -1;
     }
 }
 
@@ -172,7 +250,14 @@ void CSocketBase::SetAddress(const std::string &host, uint16_t port)
 
 bool CSocketBase::OpenConnection()
 {
+    return OpenConnection(m_limitMs);
+}
+
+bool CSocketBase::OpenConnection(uint32_t limitMs)
+{
     m_sock.reset();
+    if (m_cancel.Cancelled())
+        return false;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -185,7 +270,8 @@ bool CSocketBase::OpenConnection()
         return false;
 
     auto sock = std::make_unique<CTimeOutSock>();
-    sock->SetTimeOut(m_limitMs);
+    sock->SetTimeOut(limitMs);
+    sock->SetCancel(&m_cancel);
     bool connected = false;
     // A name may stand for several addresses; try them in turn within the one limit.
     for (addrinfo *ai = found; ai && !connected; ai = ai->ai_next) {
@@ -195,13 +281,17 @@ bool CSocketBase::OpenConnection()
         if (!connected) {
             sock->ShutdownSend();
             sock->Close();
-            if (!sock->OnMessagePending())
+            if (!sock->OnMessagePending() || m_cancel.Cancelled())
                 break;
         }
     }
     ::freeaddrinfo(found);
     if (!connected)
         return false;
+    // A connect made under a shorter limit leaves the sends of the new connection the
+    // usual limit, counted from now.
+    if (limitMs != m_limitMs)
+        sock->SetTimeOut(m_limitMs);
     // Frames are small and strictly alternate; send each at once.
     int one = 1;
     ::setsockopt(sock->handle(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);

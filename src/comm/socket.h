@@ -8,6 +8,7 @@
 // cut short where it would reach past that moment.
 #include "comm/frame.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -21,6 +22,37 @@ bool IsNumericAddress(const std::string &text);
 
 // Limit on the connect and on a send that has to wait, counted from the opening.
 inline constexpr uint32_t kConnectSendLimitMs = 10000;
+// Limit on a connect made again inside an attempt, after a failed exchange: the vendor
+// that no longer answers is given as long as one wait for a reply, not the opening's 10 s.
+inline constexpr uint32_t kReconnectLimitMs = 1000;
+
+// Lets another thread end the connection's waits at once. Operations are numbered
+// (tickets, counting up); the one running announces its ticket (Begin), and a cancel ends
+// every operation whose ticket is at or below the one given. A cancel wakes a wait through
+// a pipe, so a wait for a connect, a send or a reply returns without its time running out.
+class CWaitCancel {
+public:
+    CWaitCancel();
+    ~CWaitCancel();
+    CWaitCancel(const CWaitCancel &) = delete;
+    CWaitCancel &operator=(const CWaitCancel &) = delete;
+
+    // Any thread: cancels the operations with tickets up to `ticket`.
+    void CancelUpTo(uint64_t ticket);
+    // The thread that waits: the operation with `ticket` starts.
+    void Begin(uint64_t ticket);
+    bool Cancelled() const { return m_running != 0 && m_running <= m_cancelledUpTo.load(); }
+    // Readable once a cancel has been made since the last Clear.
+    int WakeHandle() const { return m_wake[0]; }
+    // Takes the wake-up bytes out of the pipe (the thread that waits, when the cancel was
+    // not for its operation).
+    void Clear();
+
+private:
+    int m_wake[2] = {-1, -1};
+    uint64_t m_running = 0; // only the thread that waits reads and writes it
+    std::atomic<uint64_t> m_cancelledUpTo{0};
+};
 
 // A stream socket whose blocking connect and send give up once the armed limit has passed.
 class CTimeOutSock {
@@ -35,6 +67,8 @@ public:
     // Arms the limit: from now on, a connect or send that waits longer than limitMs
     // (counted from this call) is abandoned. Returns 1.
     int SetTimeOut(uint32_t limitMs);
+    // Every wait also ends, as a failure, when `cancel` is cancelled (null: never).
+    void SetCancel(const CWaitCancel *cancel) { m_cancel = cancel; }
     // Asked while a connect or send waits: false once the armed limit has passed, which
     // abandons the waiting call.
     bool OnMessagePending() const;
@@ -56,9 +90,12 @@ private:
     // Milliseconds left before the armed limit passes (at least 1); -1 when not armed.
     int remainingMs() const;
     bool waitWritable();
+    // Waits up to waitMs (-1: without end) for `events` on the socket: 1 ready, 0 time
+    // passed, -1 failed or cancelled.
+    int waitFor(short events, int waitMs);
 
     int m_fd = -1;
-    int m_receiveWaitMs = 0; // the wait currently set on the socket for blocking reads
+    const CWaitCancel *m_cancel = nullptr;
     std::chrono::steady_clock::time_point m_start{};
     bool m_armed = false;
     uint32_t m_limitMs = 0;
@@ -83,7 +120,9 @@ public:
     const std::string &host() const { return m_host; }
     uint16_t port() const { return m_port; }
 
+    // Connects within the connect limit (SetConnectSendLimit), or within limitMs when given.
     bool OpenConnection();
+    bool OpenConnection(uint32_t limitMs);
     bool CloseConnection(); // always true
     bool IsConnected() const { return m_sock != nullptr; }
 
@@ -97,8 +136,12 @@ public:
 
     // The connect/send limit; kConnectSendLimitMs unless a test shortens it.
     void SetConnectSendLimit(uint32_t ms) { m_limitMs = ms; }
+    uint32_t ConnectSendLimit() const { return m_limitMs; }
     // The owned socket, null while not connected.
     CTimeOutSock *Socket() { return m_sock.get(); }
+    // Ends the connect, send and reply waits of an operation from another thread.
+    CWaitCancel &Cancel() { return m_cancel; }
+    bool Cancelled() const { return m_cancel.Cancelled(); }
 
 private:
     void dropStaleBytes();
@@ -107,6 +150,7 @@ private:
     // a frame, so the collection never holds more than one frame and one read.
     bool findReplyFrame(uint8_t *collected, size_t &have, uint8_t *reply, bool &found);
 
+    CWaitCancel m_cancel;
     FrameChecker m_checker;
     TraceLog m_trace;
     std::string m_host = "127.0.0.1";

@@ -2,6 +2,7 @@
 
 #include "texts/comm.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -79,7 +80,10 @@ void COrvathVender::renewSuspectConnection()
         return;
     m_connectionSuspect = false;
     m_socket.CloseConnection();
-    m_socket.OpenConnection(); // when this fails, the exchanges of this attempt fail
+    // A vendor that has gone away would keep a connect waiting: inside an attempt it is
+    // given one reply wait, not the opening's limit. When this fails, the exchanges of
+    // this attempt fail.
+    m_socket.OpenConnection(std::min(kReconnectLimitMs, m_socket.ConnectSendLimit()));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -164,18 +168,33 @@ bool COrvathVender::sendPacket(uint8_t command, uint16_t length, const uint8_t *
         // and keep asking for ever when the vendor merely acknowledges.
         m_lastReplyFlags = 0;
         m_lastReplyStatus = 0;
+        if (m_socket.Cancelled()) {
+            log.Trace(kTrCancelled);
+            return false; // nothing more is sent for a command that was called off
+        }
         renewSuspectConnection();
 
         m_cmd = command;
         m_offset = 0;
         m_data = length ? data : nullptr;
         m_total = data ? length : 0;
+        const int attempt = Attempts - attemptsLeft + 1;
+        const size_t blocksTotal = m_total ? (m_total + frame::MaxBlockData - 1) / frame::MaxBlockData : 1;
+        size_t blocksDone = 0;
+        if (m_progress)
+            m_progress({attempt, 0, blocksTotal});
 
         bool exchanged = exchangeCurrent();
         while (exchanged) {
             takeReply();
             if (m_replyOverflow)
                 return false;
+            if (m_blockCount > 0 || blocksDone == 0) {
+                // A request for more reply data carries no block of its own.
+                blocksDone = std::min(blocksDone + 1, blocksTotal);
+                if (m_progress)
+                    m_progress({attempt, blocksDone, blocksTotal});
+            }
             m_offset += m_blockCount;
             m_sequence = uint8_t((m_sequence + 1) & 0x0F);
             if (m_lastReplyStatus != 0) {

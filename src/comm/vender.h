@@ -49,6 +49,16 @@ enum class VenderMessageIcon { Information, Exclamation, Stop };
 // Receives a message as CP932 text; the desktop tool shows it in a message box.
 using VenderMessageSink = std::function<void(const std::string &cp932Text, VenderMessageIcon)>;
 
+// How far a command has come: the attempt (1 to 3) and the request blocks the vendor has
+// accepted in it, of how many the command's data make. Reported when an attempt starts and
+// after every accepted block, on the thread that runs the command.
+struct VenderProgress {
+    int attempt = 0;
+    size_t blocksDone = 0;
+    size_t blocksTotal = 0;
+};
+using VenderProgressSink = std::function<void(const VenderProgress &)>;
+
 class COrvathVender {
 public:
     static constexpr int Attempts = 3;
@@ -63,6 +73,7 @@ public:
 
     void SetAddress(const std::string &host, uint16_t port) { m_socket.SetAddress(host, port); }
     void SetMessageSink(VenderMessageSink sink) { m_sink = std::move(sink); }
+    void SetProgressSink(VenderProgressSink sink) { m_progress = std::move(sink); }
 
     // Connection. Requests carry TYPE 0x01 when the mode is non-zero (always, in this
     // system), 0x90 otherwise. CloseSession returns false, whatever happens.
@@ -122,4 +133,5 @@ private:
     uint16_t m_total = 0;
     std::unique_ptr<uint8_t[]> m_transfer;
     VenderMessageSink m_sink;
+    VenderProgressSink m_progress;
 };

@@ -140,9 +140,11 @@ const platform::CommandTable<CShopDlg> CShopDlg::kCommands = {
 };
 
 CShopDlg::CShopDlg(VenderSession session, bool shopLogo)
-    : platform::Dialog(IDD), m_session(std::move(session)), m_shopLogo(shopLogo), m_canvas(*this)
+    : platform::Dialog(IDD), m_session(std::move(session)), m_runner(new CVenderRunner(m_session, this)),
+      m_shopLogo(shopLogo), m_canvas(*this)
 {
     setCommandTable(kCommands);
+    connect(m_runner, &CVenderRunner::busyChanged, this, [this](bool busy) { enableItem(IDC_SEND, !busy); });
     m_sizeList = item<QComboBox>(IDC_SIZE);
     m_fontList = item<QComboBox>(IDC_FONT);
 }
@@ -168,8 +170,7 @@ std::string CShopDlg::UnencodableFileNameMessage()
 bool CShopDlg::OnInitDialog()
 {
     platform::Dialog::OnInitDialog();
-    if (m_session.open)
-        m_session.open(); // tells the operator itself when the vendor cannot be reached
+    m_runner->Open(); // tells the operator itself when the vendor cannot be reached
 
     m_currentLayer = &m_layers[ShopNameLayer];
     m_backgroundLoaded = false;
@@ -179,6 +180,7 @@ bool CShopDlg::OnInitDialog()
     m_canvas.setOwner(this);
     m_canvas.create();
     m_canvas.setAttribute(Qt::WA_ShowWithoutActivating);
+    keepAbove(&m_canvas);
 
     m_workImage = CreateWorkImage();
 
@@ -198,8 +200,9 @@ void CShopDlg::OnDestroy()
 {
     platform::Dialog::OnDestroy();
     m_canvas.destroyWindow();
-    if (m_session.close)
-        m_session.close();
+    // Ends a transfer under way at once and closes the session behind it.
+    m_runner->Close();
+    m_progress.reset();
     m_workImage = QImage();
     m_background = QImage();
 }
@@ -239,22 +242,6 @@ void CShopDlg::showEvent(QShowEvent *event)
 {
     platform::Dialog::showEvent(event);
     QMetaObject::invokeMethod(this, &CShopDlg::ShowCanvas, Qt::QueuedConnection);
-}
-
-bool CShopDlg::event(QEvent *event)
-{
-    const bool handled = platform::Dialog::event(event);
-    switch (event->type()) {
-    case QEvent::WindowActivate:
-    case QEvent::Move:
-    case QEvent::ZOrderChange:
-        if (m_canvas.isVisible())
-            m_canvas.raise();
-        break;
-    default:
-        break;
-    }
-    return handled;
 }
 
 void CShopDlg::ShowCanvas()
@@ -546,8 +533,35 @@ void CShopDlg::OnSendLogo()
         return;
     if (m_shopLogo)
         ExportHeader();
-    const bool sent = m_session.vender &&
-                      m_session.vender->SendLogo(m_printerType, QFile::encodeName(m_workFilePath).toStdString());
+    if (m_runner->Busy())
+        return; // one transfer at a time ("送信" is disabled meanwhile)
+
+    m_progress = std::make_unique<CTransferProgress>(this, logotext::kProgressSendingLogo);
+    connect(m_progress.get(), &CTransferProgress::cancelRequested, m_runner, &CVenderRunner::Cancel);
+    m_progress->ShowOver();
+    const int printerType = m_printerType;
+    const std::string path = QFile::encodeName(m_workFilePath).toStdString();
+    CVenderRunner::Poster post = m_runner->MakePoster();
+    m_runner->Run(
+        [this, printerType, path, post](COrvathVender &v) {
+            // On the worker: the progress goes to the window through the poster, which
+            // drops it once the dialog has gone.
+            v.SetProgressSink([this, post](const VenderProgress &p) {
+                post([this, p] {
+                    if (m_progress)
+                        m_progress->SetProgress(p);
+                });
+            });
+            const bool ok = v.SendLogo(printerType, path);
+            v.SetProgressSink({});
+            return ok;
+        },
+        [this](bool sent) { TransferEnded(sent); });
+}
+
+void CShopDlg::TransferEnded(bool sent)
+{
+    m_progress.reset();
     if (sent)
         ShowLogoMessage(MakeLogoMessage(logotext::kMsgLogoSent, MsgIcon::Information));
     else

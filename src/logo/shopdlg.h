@@ -13,11 +13,16 @@
 // hands the work file to the vendor. The work file is addressed by the absolute path it
 // was written to, so the header's file dialog (which moves the current directory) cannot
 // make the transfer read another file; when the work file cannot be written nothing is
-// sent.
+// sent. The transfer runs on the vendor worker: a progress window over the dialog shows the
+// blocks the vendor has taken and the attempt, and its "中止" calls the transfer off (a
+// failure, as any transfer that stops part-way). "送信" is disabled until the transfer has
+// ended; "戻る" ends it at once and closes the dialog.
 //
 // Texts typed or pasted into the edit boxes are kept as CP932; a character that CP932
 // cannot hold is refused with a message and the box keeps its previous text; so is a
 // background picture whose file name CP932 cannot hold (layout files keep the name).
+#include "clock/transferprogress.h"
+#include "clock/venderrunner.h"
 #include "clock/vendersession.h"
 #include "logo/canvasdlg.h"
 #include "logo/logolayout.h"
@@ -26,6 +31,7 @@
 #include <QImage>
 
 #include <array>
+#include <memory>
 #include <string>
 
 class QComboBox;
@@ -56,6 +62,11 @@ public:
     // SHOPLOGO setting; when true, sending also exports the C header.
     CShopDlg(VenderSession session, bool shopLogo);
     ~CShopDlg() override;
+
+    // A logo transfer is running or waiting on the vendor worker.
+    bool VenderBusy() const { return m_runner->Busy(); }
+    // The progress window of the transfer under way, or nullptr.
+    CTransferProgress *TransferProgress() const { return m_progress.get(); }
 
     // The work image the preview shows (384 x 128, one pixel per dot).
     const QImage &WorkImage() const { return m_workImage; }
@@ -89,7 +100,6 @@ protected:
     void showEvent(QShowEvent *event) override;
     // The preview stays above the dialog when the dialog is raised or moved over it:
     // some window managers raise a modal dialog above the windows it owns.
-    bool event(QEvent *event) override;
 
     void OnShopNameRadio();
     void OnTelRadio();
@@ -120,7 +130,11 @@ private:
     void ShowCanvas();
     void PlaceCanvas();
 
+    void TransferEnded(bool sent);
+
     VenderSession m_session;
+    CVenderRunner *m_runner = nullptr;
+    std::unique_ptr<CTransferProgress> m_progress;
     bool m_shopLogo = false;
     QString m_workFilePath; // absolute path of the work file last written
 

@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 
 #include <cstdio>
+#include <cstring>
 
 using platform::MsgIcon;
 
@@ -67,8 +68,13 @@ const platform::CommandTable<CMfpcnfDlg> CMfpcnfDlg::kCommands = {
     {IDC_TREE, platform::Notify::TreeSelChanged, &CMfpcnfDlg::OnTreeSelChanged},
 };
 
-CMfpcnfDlg::CMfpcnfDlg(VenderSession session) : platform::Dialog(IDD), m_session(std::move(session))
+CMfpcnfDlg::CMfpcnfDlg(VenderSession session)
+    : platform::Dialog(IDD), m_session(std::move(session)), m_runner(new CVenderRunner(m_session, this))
 {
+    connect(m_runner, &CVenderRunner::busyChanged, this, [this](bool busy) {
+        for (int id : {IDC_RECEIVE, IDC_SEND, IDC_LOAD})
+            enableItem(id, !busy);
+    });
     setCommandTable(kCommands);
     DoDataExchange();
 }
@@ -116,8 +122,7 @@ QComboBox *CMfpcnfDlg::paperList(size_t field) const
 bool CMfpcnfDlg::OnInitDialog()
 {
     platform::Dialog::OnInitDialog();
-    if (m_session.open)
-        m_session.open(); // tells the operator itself when the vendor cannot be reached
+    m_runner->Open(); // tells the operator itself when the vendor cannot be reached
     m_params = MfpParameterSet::Initial();
     m_currentEntry.reset();
     m_currentKind = 0;
@@ -129,8 +134,9 @@ bool CMfpcnfDlg::OnInitDialog()
 void CMfpcnfDlg::OnDestroy()
 {
     platform::Dialog::OnDestroy();
-    if (m_session.close)
-        m_session.close();
+    // Ends a transfer under way at once and closes the session behind it.
+    m_runner->Close();
+    m_progress.reset();
 }
 
 void CMfpcnfDlg::FillLists()
@@ -271,25 +277,109 @@ void CMfpcnfDlg::OnSettingChanged()
     ControlsToModel();
 }
 
+namespace {
+
+// The part's name as the tree shows it.
+const char *partName(MfpParamKind kind)
+{
+    switch (kind) {
+    case MfpParamKind::Paper:
+        return mfptext::kTreePaperRoot;
+    case MfpParamKind::FaxLine2:
+        return mfptext::kTreeFaxLine2;
+    case MfpParamKind::ScanCharging:
+        return mfptext::kTreeScanCharging;
+    }
+    return "";
+}
+
+} // namespace
+
+void CMfpcnfDlg::Transfer(const std::string &captionCp932,
+                          std::function<bool(COrvathVender &, const MfpPartHook &)> carry,
+                          std::function<void(bool)> done)
+{
+    m_progress = std::make_unique<CTransferProgress>(this, captionCp932);
+    connect(m_progress.get(), &CTransferProgress::cancelRequested, m_runner, &CVenderRunner::Cancel);
+    m_progress->SetPart(1, int(std::size(kMfpKindsInOrder)), partName(kMfpKindsInOrder[0]));
+    m_progress->ShowOver();
+    CVenderRunner::Poster post = m_runner->MakePoster();
+    m_runner->Run(
+        [this, post, carry = std::move(carry)](COrvathVender &v) {
+            // On the worker: what the window shows goes there through the poster, which
+            // drops it once the dialog has gone.
+            v.SetProgressSink([this, post](const VenderProgress &p) {
+                post([this, p] {
+                    if (m_progress)
+                        m_progress->SetProgress(p);
+                });
+            });
+            const bool ok = carry(v, [this, post](size_t index, MfpParamKind kind) {
+                post([this, index, kind] {
+                    if (m_progress)
+                        m_progress->SetPart(int(index) + 1, int(std::size(kMfpKindsInOrder)), partName(kind));
+                });
+            });
+            v.SetProgressSink({});
+            return ok;
+        },
+        [this, done = std::move(done)](bool ok) {
+            m_progress.reset();
+            done(ok);
+        });
+}
+
 void CMfpcnfDlg::OnReceive()
 {
-    // The kinds received before a failure stay in the set and are shown.
-    const bool ok = m_session.vender && ReceiveMfpParameters(*m_session.vender, m_params);
-    if (ok)
-        platform::messageBox(mfptext::kMsgReceived, MsgIcon::Information);
-    else
-        ReportFailure(false, mfptext::kTitleReceive);
-    refresh();
+    if (m_runner->Busy())
+        return; // one transfer at a time
+    // The parts are received into a copy; those that came before a failure go into the
+    // set when the transfer ends, and are shown.
+    struct Received {
+        MfpParameterSet set;
+        size_t parts = 0; // parts of kMfpKindsInOrder fully received
+    };
+    auto received = std::make_shared<Received>(Received{m_params, 0});
+    Transfer(
+        mfptext::kProgressReceiving,
+        [received](COrvathVender &v, const MfpPartHook &beforePart) {
+            const bool ok = ReceiveMfpParameters(v, received->set, [&](size_t index, MfpParamKind kind) {
+                received->parts = index;
+                beforePart(index, kind);
+            });
+            if (ok)
+                received->parts = std::size(kMfpKindsInOrder);
+            return ok;
+        },
+        [this, received](bool ok) {
+            for (size_t i = 0; i < received->parts; ++i) {
+                const MfpParamKind kind = kMfpKindsInOrder[i];
+                std::memcpy(m_params.block(kind), received->set.block(kind), MfpParameterSet::blockSize(kind));
+            }
+            if (ok)
+                platform::messageBox(mfptext::kMsgReceived, MsgIcon::Information);
+            else
+                ReportFailure(false, mfptext::kTitleReceive);
+            refresh();
+        });
 }
 
 void CMfpcnfDlg::OnSend()
 {
-    // m_params already holds every change: nothing is read from the controls first.
-    const bool ok = m_session.vender && SendMfpParameters(*m_session.vender, m_params);
-    if (ok)
-        platform::messageBox(mfptext::kMsgSent, MsgIcon::Information);
-    else
-        ReportFailure(false, mfptext::kTitleSend);
+    if (m_runner->Busy())
+        return; // one transfer at a time
+    // m_params already holds every change: nothing is read from the controls first. The
+    // set as it is now is what goes, whatever is edited while it goes.
+    auto sent = std::make_shared<const MfpParameterSet>(m_params);
+    Transfer(
+        mfptext::kProgressSending,
+        [sent](COrvathVender &v, const MfpPartHook &beforePart) { return SendMfpParameters(v, *sent, beforePart); },
+        [](bool ok) {
+            if (ok)
+                platform::messageBox(mfptext::kMsgSent, MsgIcon::Information);
+            else
+                ReportFailure(false, mfptext::kTitleSend);
+        });
 }
 
 void CMfpcnfDlg::OnSave()

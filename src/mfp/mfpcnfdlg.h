@@ -9,10 +9,19 @@
 // paper kind with entry k, FAX kind, scan kind. Every change in a list goes into m_params
 // at once; nothing reaches the vendor before "送信". m_params starts in its initial
 // state each time the dialog opens and is discarded when it closes.
+//
+// "受信" and "送信" run on the vendor worker, with a progress window that names the part
+// being carried (of three) and has "中止". While one runs, "受信", "送信" and "読込" are
+// disabled (a load would be overwritten by the parts received); "戻る" ends it at once.
+// A receive works on a copy of the set: the parts received before a failure or a cancel go
+// into m_params when it ends, as they would have had it stopped there.
+#include "clock/transferprogress.h"
+#include "clock/venderrunner.h"
 #include "clock/vendersession.h"
 #include "mfp/mfpparams.h"
 #include "platform/dialog.h"
 
+#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -57,6 +66,10 @@ public:
     std::optional<size_t> CurrentEntry() const { return m_currentEntry; }
     int CurrentKind() const { return m_currentKind; }
     QTreeWidget *Tree() const { return m_tree; }
+    // A receive or send is running or waiting on the vendor worker.
+    bool VenderBusy() const { return m_runner->Busy(); }
+    // The progress window of the transfer under way, or nullptr.
+    CTransferProgress *TransferProgress() const { return m_progress.get(); }
 
 protected:
     bool OnInitDialog() override;
@@ -81,7 +94,14 @@ private:
     // The paper lists in entry byte order (bytes 1-10).
     QComboBox *paperList(size_t field) const;
 
+    // Starts the progress window and the transfer of the three parts; `carry` carries them
+    // on the worker, telling the hook of each part before it goes.
+    void Transfer(const std::string &captionCp932, std::function<bool(COrvathVender &, const MfpPartHook &)> carry,
+                  std::function<void(bool)> done);
+
     VenderSession m_session;
+    CVenderRunner *m_runner = nullptr;
+    std::unique_ptr<CTransferProgress> m_progress;
     QComboBox *m_cbScanCharging = nullptr;
     QComboBox *m_cbFaxLine2 = nullptr;
     QWidget *m_stTitle = nullptr;

@@ -50,18 +50,26 @@ std::string PaperCodeItemText(size_t row)
     return buf;
 }
 
-bool ReceiveMfpParameters(COrvathVender &vender, MfpParameterSet &set)
+bool ReceiveMfpParameters(COrvathVender &vender, MfpParameterSet &set, const MfpPartHook &beforePart)
 {
-    for (MfpParamKind kind : kMfpKindsInOrder)
+    for (size_t i = 0; i < std::size(kMfpKindsInOrder); ++i) {
+        const MfpParamKind kind = kMfpKindsInOrder[i];
+        if (beforePart)
+            beforePart(i, kind);
         if (!vender.GetMfpParameter(kind, set.block(kind)))
             return false;
+    }
     return true;
 }
 
-bool SendMfpParameters(COrvathVender &vender, const MfpParameterSet &set)
+bool SendMfpParameters(COrvathVender &vender, const MfpParameterSet &set, const MfpPartHook &beforePart)
 {
-    for (MfpParamKind kind : kMfpKindsInOrder)
+    for (size_t i = 0; i < std::size(kMfpKindsInOrder); ++i) {
+        const MfpParamKind kind = kMfpKindsInOrder[i];
+        if (beforePart)
+            beforePart(i, kind);
         if (!vender.SetMfpParameter(kind, set.block(kind)))
             return false;
+    }
     return true;
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 inline constexpr size_t kMfpPaperCount = 10;
@@ -77,7 +78,9 @@ std::string PaperCodeItemText(size_t row);
 
 // Receives kinds 0, 1, 2 in that order into `set`, stopping at the first failure; the
 // kinds received before it stay in `set`. A kind whose reply is short leaves its part of
-// the set as it was.
-bool ReceiveMfpParameters(COrvathVender &vender, MfpParameterSet &set);
+// the set as it was. `beforePart`, when given, hears of each kind (its index in
+// kMfpKindsInOrder) before it is carried.
+using MfpPartHook = std::function<void(size_t index, MfpParamKind kind)>;
+bool ReceiveMfpParameters(COrvathVender &vender, MfpParameterSet &set, const MfpPartHook &beforePart = {});
 // Sends kinds 0, 1, 2 in that order, stopping at the first failure.
-bool SendMfpParameters(COrvathVender &vender, const MfpParameterSet &set);
+bool SendMfpParameters(COrvathVender &vender, const MfpParameterSet &set, const MfpPartHook &beforePart = {});

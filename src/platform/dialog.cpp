@@ -591,7 +591,8 @@ bool Dialog::hasHandler(int id, Notify code) const
 void Dialog::startWindowTimer(int id, int milliseconds)
 {
     stopWindowTimer(id);
-    const int qtId = QObject::startTimer(milliseconds);
+    // Precise: a clock shown once a second must not drift by the coarse timers' 5 %.
+    const int qtId = QObject::startTimer(milliseconds, Qt::PreciseTimer);
     if (qtId != 0)
         m_timers[id] = qtId;
 }
@@ -665,6 +666,30 @@ void Dialog::keyPressEvent(QKeyEvent *event)
         }
     }
     QDialog::keyPressEvent(event);
+}
+
+void Dialog::keepAbove(QWidget *window)
+{
+    std::erase_if(m_keptAbove, [](const QPointer<QWidget> &w) { return w.isNull(); });
+    if (window && std::find(m_keptAbove.begin(), m_keptAbove.end(), window) == m_keptAbove.end())
+        m_keptAbove.emplace_back(window);
+}
+
+bool Dialog::event(QEvent *event)
+{
+    const bool handled = QDialog::event(event);
+    switch (event->type()) {
+    case QEvent::WindowActivate:
+    case QEvent::Move:
+    case QEvent::ZOrderChange:
+        for (const QPointer<QWidget> &w : m_keptAbove)
+            if (w && w->isVisible())
+                w->raise();
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 bool Dialog::eventFilter(QObject *watched, QEvent *event)

@@ -46,6 +46,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QPointer>
 
 #include <functional>
 #include <initializer_list>
@@ -135,6 +136,14 @@ public:
     // Makes `owner` the owner of this window: it stays above it, keeps its own frame,
     // and goes with it. (A modal run needs none: it is owned by the active window.)
     void setOwner(QWidget *owner);
+    // Keeps `window` (a window this dialog owns) above the dialog: a window manager may
+    // lift a modal dialog above its own side windows when it is activated or moved, so
+    // they are raised again each time.
+    void keepAbove(QWidget *window);
+    // `r` moved (not resized) so that as much of it as possible lies within `area`.
+    static QRect keptWithin(QRect r, const QRect &area);
+    // The available area of the screen that shows `w` (the primary screen without one).
+    static QRect availableArea(const QWidget *w);
 
     // Controls by id (nullptr for an unknown id).
     QWidget *item(int id) const;
@@ -186,16 +195,13 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
     // Places the dialog before it is shown: centred on `owner` (or on the screen without
     // one), kept within the screen's available area. Derived dialogs that bring side
     // windows place them here too.
     virtual void placeNearOwner(QWidget *owner);
-    // `r` moved (not resized) so that as much of it as possible lies within `area`.
-    static QRect keptWithin(QRect r, const QRect &area);
-    // The available area of the screen that shows `w` (the primary screen without one).
-    static QRect availableArea(const QWidget *w);
 
 private:
     void build();
@@ -217,6 +223,7 @@ private:
     std::function<bool(int, Notify)> m_route;
     std::function<bool(int, Notify)> m_hasHandler;
     std::map<int, int> m_timers;   // our id -> Qt timer id
+    std::vector<QPointer<QWidget>> m_keptAbove;
     bool m_ended = false;
     bool m_destroyed = true;
 };

@@ -31,4 +31,14 @@ inline constexpr char kFieldMinute[] = "分";
 // Follows the picked date (YYYY/MM/DD) when that date does not exist.
 inline constexpr char kMsgNoSuchDate[] = " は存在しない日付です。\n編集時刻の日付を確認してください。";
 
+// The progress window of a transfer that takes time. Its caption is the operation's
+// ("送信中", "受信中"); the lines say which part is carried ("%1": the part, "%2": how
+// many parts) and how far it has come ("%1" blocks of "%2" in attempt "%3" of "%4").
+inline constexpr char kProgressSending[] = "送信中";
+inline constexpr char kProgressReceiving[] = "受信中";
+inline constexpr char kProgressPart[] = "%1 / %2：%3";
+inline constexpr char kProgressBlocks[] = "%1 / %2 ブロック（%3 / %4 回目）";
+inline constexpr char kProgressCancel[] = "中止";
+inline constexpr char kProgressCancelling[] = "中止しています…";
+
 } // namespace clocktext

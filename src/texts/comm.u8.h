@@ -29,6 +29,7 @@ inline constexpr char kTrContinue[] = "  継続データあり 累積(%d)";
 inline constexpr char kTrComplete[] = "  →データ受信完了 累積(%d)";
 inline constexpr char kTrReplyStatus[] = "!! 応答ステータス異常(STA=%02X)";
 inline constexpr char kTrReplyOverflow[] = "!! 受信データ領域超過(%d+%d>%d)";
+inline constexpr char kTrCancelled[] = "!! 通信中止";
 inline constexpr char kTrBadPrinterType[] = "!! プリンタ種別異常(%d)";
 inline constexpr char kMsgLogoFileUnreadable[] = "ロゴデータファイルが読み込めません";
 inline constexpr char kMsgLogoFileSize[] = "データファイルサイズが異常です";

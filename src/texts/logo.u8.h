@@ -27,4 +27,7 @@ inline constexpr char kMsgCharacterNotCp932[] = "Shift-JIS で表せない文字
 // Exclamation icon: a chosen picture's file name cannot be written into a layout.
 inline constexpr char kMsgFileNameNotCp932[] = "ファイル名に Shift-JIS で表せない文字があるため、この画像は使えません。\nファイル名を変えてから選んでください。";
 
+// Caption of the progress window while the logo goes to the vendor.
+inline constexpr char kProgressSendingLogo[] = "送信中";
+
 } // namespace logotext

@@ -151,4 +151,8 @@ inline constexpr char kFileExtension[] = "csv";
 inline constexpr char kFileFilter[] = "MFPファイル形式 (*.csv)|*.csv||";
 inline constexpr char kMsgLoaded[] = "ファイルを読み込みました。";
 
+// Captions of the progress window of "受信" and "送信".
+inline constexpr char kProgressReceiving[] = "受信中";
+inline constexpr char kProgressSending[] = "送信中";
+
 } // namespace mfptext
