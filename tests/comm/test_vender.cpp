@@ -339,6 +339,8 @@ TEST_F(Vendor, LogoRestartsFromTheFirstBlockAfterAFailedExchange)
     vendorsim::Faults f;
     f.noReply = {5};
     start(f);
+    std::vector<VenderProgress> progress;
+    vender.SetProgressSink([&](const VenderProgress &p) { progress.push_back(p); });
     const Bytes file = sampleWorkFile();
     ASSERT_TRUE(vender.SendLogo(1, writeFile("shoplogo.imp", file)));
     const auto req = sim->requests();
@@ -346,6 +348,20 @@ TEST_F(Vendor, LogoRestartsFromTheFirstBlockAfterAFailedExchange)
     EXPECT_EQ(req[5], req[0]); // block 1 again, sequence 0
     EXPECT_EQ(req[5][6], 0x30);
     EXPECT_EQ(sim->receivedLogo(), file);
+
+    // The progress counts accepted blocks of 25 in each attempt: 0-4 in the first (block 5
+    // went unanswered), 0-25 in the second.
+    std::vector<std::pair<int, size_t>> seen;
+    for (const VenderProgress &p : progress) {
+        EXPECT_EQ(p.blocksTotal, 25u);
+        seen.emplace_back(p.attempt, p.blocksDone);
+    }
+    std::vector<std::pair<int, size_t>> expected;
+    for (size_t b = 0; b <= 4; ++b)
+        expected.emplace_back(1, b);
+    for (size_t b = 0; b <= 25; ++b)
+        expected.emplace_back(2, b);
+    EXPECT_EQ(seen, expected);
 }
 
 // ---------------------------------------------------------------------------------------
