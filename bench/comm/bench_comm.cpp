@@ -5,11 +5,15 @@
 //
 // Run: build/bin/bench_comm --benchmark_repetitions=10 --benchmark_report_aggregates_only
 #include "comm/vender.h"
+#include "comm/venderworker.h"
 #include "vendorsim/vendorsim.h"
 
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -69,6 +73,59 @@ void SendLogoToSimulator(benchmark::State &state)
     std::filesystem::remove(path);
 }
 BENCHMARK(SendLogoToSimulator)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The same transfer as the desktop tool makes it: posted to the vendor worker, with the
+// progress reported after every block, the caller waiting for the completion.
+void SendLogoThroughWorker(benchmark::State &state)
+{
+    vendorsim::Options o;
+    o.port = 0;
+    o.recordRequests = false;
+    vendorsim::Simulator sim(o);
+    if (!sim.start()) {
+        state.SkipWithError("simulator did not start");
+        return;
+    }
+    const std::string path = writeWorkFile();
+    COrvathVender vender;
+    vender.SetAddress("127.0.0.1", sim.port());
+    CVenderWorker worker(vender);
+    std::mutex mutex;
+    std::condition_variable changed;
+    auto runAndWait = [&](CVenderWorker::Operation op) {
+        bool done = false;
+        bool ok = false;
+        worker.Post(std::move(op), [&](CVenderWorker::Outcome outcome) {
+            std::lock_guard lock(mutex);
+            done = true;
+            ok = outcome.ok;
+            changed.notify_all();
+        });
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return done; });
+        return ok;
+    };
+    if (!runAndWait([](COrvathVender &v) { return v.OpenSession(1); })) {
+        state.SkipWithError("no connection");
+        return;
+    }
+    std::atomic<size_t> blocks{0};
+    for (auto _ : state) {
+        const bool ok = runAndWait([&](COrvathVender &v) {
+            v.SetProgressSink([&](const VenderProgress &p) { blocks = p.blocksDone; });
+            const bool sent = v.SendLogo(1, path);
+            v.SetProgressSink({});
+            return sent;
+        });
+        if (!ok) {
+            state.SkipWithError("transfer failed");
+            break;
+        }
+    }
+    runAndWait([](COrvathVender &v) { return !v.CloseSession(); });
+    std::filesystem::remove(path);
+}
+BENCHMARK(SendLogoThroughWorker)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 bool readExactly(int fd, uint8_t *buf, size_t n)
 {
