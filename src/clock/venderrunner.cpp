@@ -6,6 +6,9 @@
 #include <QCoreApplication>
 #include <QWidget>
 
+#include <deque>
+#include <mutex>
+
 namespace {
 
 platform::MsgIcon boxIcon(VenderMessageIcon icon)
@@ -23,9 +26,68 @@ platform::MsgIcon boxIcon(VenderMessageIcon icon)
 
 } // namespace
 
+namespace {
+
+// Carries calls from the worker thread to the user-interface thread. The calls wait in a
+// queue of its own under a standard mutex, and the user-interface thread is woken by a
+// queued call that carries no data; so every hand-over of data between the threads is
+// under one lock that the race checkers see.
+class UiMailbox : public QObject {
+    Q_OBJECT
+public:
+    // Made on the user-interface thread (by the first runner), before any worker posts.
+    static UiMailbox *instance()
+    {
+        static UiMailbox *box = new UiMailbox(QCoreApplication::instance());
+        return box;
+    }
+
+    void post(std::function<void()> fn)
+    {
+        bool wake = false;
+        {
+            std::lock_guard lock(m_mutex);
+            wake = m_calls.empty();
+            m_calls.push_back(std::move(fn));
+        }
+        if (wake)
+            QMetaObject::invokeMethod(this, "drain", Qt::QueuedConnection);
+    }
+
+    Q_INVOKABLE void drain()
+    {
+        std::deque<std::function<void()>> calls;
+        {
+            std::lock_guard lock(m_mutex);
+            calls.swap(m_calls);
+        }
+        // A call may open a message box, whose event loop drains what comes meanwhile:
+        // the calls taken here still run first, in order.
+        for (std::function<void()> &fn : calls)
+            fn();
+    }
+
+private:
+    explicit UiMailbox(QObject *parent) : QObject(parent) {}
+    std::mutex m_mutex;
+    std::deque<std::function<void()>> m_calls;
+};
+
+void postGuarded(const std::shared_ptr<bool> &alive, std::function<void()> fn)
+{
+    // The flag tells whether the runner is still there when the call comes round.
+    UiMailbox::instance()->post([alive, fn = std::move(fn)] {
+        if (*alive)
+            fn();
+    });
+}
+
+} // namespace
+
 CVenderRunner::CVenderRunner(VenderSession session, QWidget *dialog)
     : QObject(dialog), m_session(std::move(session)), m_dialog(dialog), m_alive(std::make_shared<bool>(true))
 {
+    UiMailbox::instance(); // made here, on the user-interface thread
     m_quiet.setSingleShot(true);
     connect(&m_quiet, &QTimer::timeout, this, [this] {
         if (Busy())
@@ -37,22 +99,6 @@ CVenderRunner::~CVenderRunner()
 {
     Close();
 }
-
-namespace {
-
-void postGuarded(const std::shared_ptr<bool> &alive, std::function<void()> fn)
-{
-    // The application object outlives every dialog and the worker's posts; the flag tells
-    // whether the runner is still there when the call comes round.
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [alive, fn = std::move(fn)] {
-            if (*alive)
-                fn();
-        },
-        Qt::QueuedConnection);
-}
-
-} // namespace
 
 void CVenderRunner::Post(std::function<void()> fn) const
 {
@@ -118,13 +164,8 @@ void CVenderRunner::Run(Operation operation, Done done, int busyAfterMs)
         m_quiet.start(busyAfterMs);
     std::shared_ptr<bool> alive = m_alive;
     m_lastTicket = m_session.worker->Post(std::move(operation), [this, alive, done](CVenderWorker::Outcome outcome) {
-        // On the worker thread: only the flag's copy and the post are touched here.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [this, alive, done, outcome = std::move(outcome)] {
-                if (*alive)
-                    finish(outcome, done);
-            },
-            Qt::QueuedConnection);
+        // On the worker thread: nothing of the runner is touched here.
+        postGuarded(alive, [this, done, outcome = std::move(outcome)] { finish(outcome, done); });
     });
 }
 
@@ -159,3 +200,5 @@ void CVenderRunner::showBusy(bool busy)
     }
     emit busyChanged(busy);
 }
+
+#include "venderrunner.moc"
