@@ -22,6 +22,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QIcon>
 #include <QImage>
 #include <QLinearGradient>
@@ -97,6 +99,17 @@ void settle()
 {
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
+}
+
+// Lets the dialog's vendor operations (which run on the vendor worker) come to their end.
+template <class D>
+void waitForVendor(const D &dlg)
+{
+    QElapsedTimer t;
+    t.start();
+    while (dlg.VenderBusy() && t.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    settle();
 }
 
 QImage shotMainWindow(CQuorvelApp &app)
@@ -182,10 +195,13 @@ QImage shotClockDialog(CQuorvelApp &app, bool lose)
     dlg.create();
     dlg.stopWindowTimer(CClockSetDlg::kClockTimer);
     dlg.show();
+    waitForVendor(dlg); // the connection is open
     dlg.tick();
+    waitForVendor(dlg);
     if (lose) {
         sim.stop();
         dlg.tick();
+        waitForVendor(dlg);
     }
     settle();
     QImage img = framed(&dlg);
@@ -238,7 +254,7 @@ QImage designAndSendLogo(CQuorvelApp &app, const std::string &outDir)
     dlg.MoveCurrentLayer(8, 90);
     dlg.item<QAbstractButton>(CShopDlg::IDC_SHOPNAME_RADIO)->click();
     dlg.item<QAbstractButton>(CShopDlg::IDC_SEND)->click();
-    settle();
+    waitForVendor(dlg);
 
     const QImage main = framed(&dlg);
     const QImage preview = framed(&dlg.Canvas());
@@ -288,6 +304,7 @@ QImage shotMfpDialog(CQuorvelApp &app, int tag)
     dlg.create();
     dlg.show();
     dlg.command(CMfpcnfDlg::IDC_RECEIVE, platform::Notify::Clicked);
+    waitForVendor(dlg);
     QTreeWidget *tree = dlg.Tree();
     tree->topLevelItem(0)->setExpanded(true); // the paper numbers
     for (QTreeWidgetItemIterator it(tree); *it; ++it)
