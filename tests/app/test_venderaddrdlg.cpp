@@ -120,9 +120,13 @@ class TestVenderAddrDlg : public QObject {
     {
         typeInto(d, Dlg::IDC_ADDRESS, host);
         typeInto(d, Dlg::IDC_PORT, QString::number(port));
+        const QString before = resultText(d);
         windowClick(d.item(Dlg::IDC_TEST));
-        if (!d.TestRunning())
-            return QStringLiteral("(not started)");
+        if (!d.TestRunning()) {
+            // A refused connect can end the test within the click's own event processing.
+            const QString now = resultText(d);
+            return now != before && now != u(apptext::kTestRunning) ? now : QStringLiteral("(not started)");
+        }
         const QString running = resultText(d);
         if (running != u(apptext::kTestRunning) || d.item(Dlg::IDC_TEST)->isEnabled())
             return QStringLiteral("(no running state: ") + running + QLatin1Char(')');
