@@ -527,14 +527,17 @@ void CShopDlg::ExportHeader()
 
 void CShopDlg::OnSendLogo()
 {
+    // One transfer at a time ("送信" is disabled meanwhile); nothing is written for a send
+    // that does not go. Other work of the dialog (the session's opening) does not stop
+    // it: the transfer waits on the worker behind it.
+    if (m_progress)
+        return;
     // A work file that cannot be written stops the send: an older file left from before
     // must not reach the vendor as if it were the logo on screen.
     if (!WriteWorkImage())
         return;
     if (m_shopLogo)
         ExportHeader();
-    if (m_runner->Busy())
-        return; // one transfer at a time ("送信" is disabled meanwhile)
 
     m_progress = std::make_unique<CTransferProgress>(this, logotext::kProgressSendingLogo);
     connect(m_progress.get(), &CTransferProgress::cancelRequested, m_runner, &CVenderRunner::Cancel);

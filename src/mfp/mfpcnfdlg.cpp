@@ -331,8 +331,10 @@ void CMfpcnfDlg::Transfer(const std::string &captionCp932,
 
 void CMfpcnfDlg::OnReceive()
 {
-    if (m_runner->Busy())
-        return; // one transfer at a time
+    // One transfer at a time; the session's opening, still under way, does not stop it:
+    // the transfer waits on the worker behind it.
+    if (m_progress)
+        return;
     // The parts are received into a copy; those that came before a failure go into the
     // set when the transfer ends, and are shown.
     struct Received {
@@ -366,8 +368,8 @@ void CMfpcnfDlg::OnReceive()
 
 void CMfpcnfDlg::OnSend()
 {
-    if (m_runner->Busy())
-        return; // one transfer at a time
+    if (m_progress)
+        return; // one transfer at a time (as for "受信")
     // m_params already holds every change: nothing is read from the controls first. The
     // set as it is now is what goes, whatever is edited while it goes.
     auto sent = std::make_shared<const MfpParameterSet>(m_params);

@@ -1,6 +1,8 @@
 // The clock and device-number dialog against the simulated vendor, and the failure
 // report. Ticks come from the real one-second timer where the timer itself is what is
-// tested, and are given by hand elsewhere so that the tests stay quick.
+// tested, and are given by hand elsewhere so that the tests stay quick. The vendor's
+// operations run on the worker: a test waits for them to end (settled) before it looks at
+// what they did.
 #include "app/quorvelapp.h"
 #include "app/quorveldlg.h"
 #include "app/vendersessionof.h"
@@ -79,9 +81,12 @@ public:
         QEventLoop loop;
         QTimer::singleShot(m_openMs, &loop, &QEventLoop::quit);
         loop.exec();
+        if (closing)
+            closing();
         return platform::MsgResult::Ok;
     }
     std::vector<std::string> texts;
+    std::function<void()> closing; // called as a box closes
 
 private:
     int m_openMs;
@@ -131,7 +136,13 @@ class TestClockSetDlg : public QObject {
                 out.push_back(all[i]);
         return out;
     }
-    // A dialog that is open, with its timer left to the test.
+    // The dialog's operations have ended, and so have the boxes they lead to.
+    static bool settled(const ClockDlg &dlg, int ms = 5000)
+    {
+        return QTest::qWaitFor([&dlg] { return !dlg.VenderBusy(); }, ms);
+    }
+    // A dialog whose session is open (or has failed to open), with its timer left to the
+    // test; null when the opening does not end.
     std::unique_ptr<ClockDlg> openDialog(std::optional<std::time_t> now = {})
     {
         auto dlg = std::make_unique<ClockDlg>(VenderSessionOf(*m_app));
@@ -139,13 +150,27 @@ class TestClockSetDlg : public QObject {
         dlg->create();
         dlg->stopWindowTimer(CClockSetDlg::kClockTimer);
         dlg->show();
-        return dlg;
+        return settled(*dlg) ? std::move(dlg) : nullptr;
     }
+    // After the first tick's clock and number reads; null when they do not end.
     std::unique_ptr<ClockDlg> readyDialog(std::optional<std::time_t> now = {})
     {
         auto dlg = openDialog(now);
+        if (!dlg)
+            return nullptr;
         dlg->tick();
-        return dlg;
+        return settled(*dlg) ? std::move(dlg) : nullptr;
+    }
+    // Gives a tick by hand and waits for what it started.
+    static bool tickAndSettle(ClockDlg &dlg, int ms = 5000)
+    {
+        dlg.tick();
+        return settled(dlg, ms);
+    }
+    // The worker has nothing left to do, the session's close included.
+    bool workerIdle(int ms = 2000)
+    {
+        return QTest::qWaitFor([this] { return m_app->VenderWorker().Idle(); }, ms);
     }
     static bool editingEnabled(const ClockDlg &dlg, bool enabled)
     {
@@ -200,6 +225,7 @@ private slots:
         startVendor();
         const std::time_t now = localTime(2025, 8, 9, 7, 5, 30);
         auto dlg = openDialog(now);
+        QVERIFY(dlg);
         QCOMPARE(dlg->windowTitle(), QString::fromUtf8("時計設定"));
         const platform::DialogUnits &du = dlg->units();
         QCOMPARE(dlg->size(), QSize(du.x(199), du.y(182)));
@@ -258,6 +284,7 @@ private slots:
         QCOMPARE(m_sim->exchanges(), 0);
 
         QTRY_VERIFY_WITH_TIMEOUT(!text(dlg, CClockSetDlg::IDC_DEVICE_CLOCK).isEmpty(), 3000);
+        QVERIFY(settled(dlg));
         QCOMPARE(text(dlg, CClockSetDlg::IDC_PC_TIME), QStringLiteral("25/08/09 12:34:56"));
         QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
                     .match(text(dlg, CClockSetDlg::IDC_DEVICE_CLOCK))
@@ -269,12 +296,13 @@ private slots:
 
         // What the operator types is not overwritten by later ticks.
         dlg.item<QLineEdit>(CClockSetDlg::IDC_DEVICE_NUMBER)->setText(QStringLiteral("AB"));
-        dlg.tick();
+        QVERIFY(tickAndSettle(dlg));
         QCOMPARE(requestsOf(vendercmd::ReadDeviceNumber).size(), size_t(1));
         QCOMPARE(text(dlg, CClockSetDlg::IDC_DEVICE_NUMBER), QStringLiteral("AB"));
 
         dlg.destroyWindow();
         QVERIFY(!dlg.windowTimerRunning(CClockSetDlg::kClockTimer));
+        QVERIFY(workerIdle());
         QVERIFY(!m_app->Vender().IsConnected());
     }
 
@@ -282,6 +310,7 @@ private slots:
     {
         startVendor("      ");
         auto dlg = readyDialog();
+        QVERIFY(dlg);
         QVERIFY(dlg->ControlsEnabled());
         QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_NUMBER), QString());
     }
@@ -292,11 +321,12 @@ private slots:
     {
         startVendor("SHOP01");
         auto dlg = readyDialog();
+        QVERIFY(dlg);
         QVERIFY(dlg->Reachable() && dlg->ControlsEnabled());
         dlg->item<QLineEdit>(CClockSetDlg::IDC_DEVICE_NUMBER)->setText(QStringLiteral("XYZ"));
 
         failNextExchanges();
-        dlg->tick();
+        QVERIFY(tickAndSettle(*dlg));
         QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK), QString::fromUtf8(">> 通信異常です <<"));
         QVERIFY(!dlg->Reachable() && !dlg->ControlsEnabled());
         QVERIFY(editingEnabled(*dlg, false));
@@ -308,14 +338,14 @@ private slots:
         f.status = 1;
         f.statusOn = {m_sim->exchanges() + 2};
         m_sim->setFaults(f);
-        dlg->tick();
+        QVERIFY(tickAndSettle(*dlg));
         QVERIFY(!text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK).startsWith(QStringLiteral(">>")));
         QVERIFY(dlg->Reachable() && !dlg->ControlsEnabled());
         QVERIFY(editingEnabled(*dlg, false));
         QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_NUMBER), QStringLiteral("XYZ"));
 
         const size_t before = m_sim->requests().size();
-        dlg->tick();
+        QVERIFY(tickAndSettle(*dlg));
         QVERIFY(dlg->ControlsEnabled());
         QVERIFY(editingEnabled(*dlg, true));
         QCOMPARE(requestsOf(vendercmd::ReadDeviceNumber, before).size(), size_t(1));
@@ -329,16 +359,17 @@ private slots:
     {
         startVendor();
         auto dlg = readyDialog();
+        QVERIFY(dlg);
         vendorsim::Faults f;
         for (int i = 1; i <= 3; ++i)
             f.noReply.insert(m_sim->exchanges() + i);
         m_sim->setFaults(f);
         const size_t before = m_sim->requests().size();
-        dlg->tick();
+        QVERIFY(tickAndSettle(*dlg, 15000));
         QCOMPARE(requestsOf(vendercmd::ReadClock, before).size(), size_t(3));
         QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK), QString::fromUtf8(">> 通信異常です <<"));
         QVERIFY(editingEnabled(*dlg, false));
-        dlg->tick();
+        QVERIFY(tickAndSettle(*dlg));
         QVERIFY(dlg->ControlsEnabled());
     }
 
@@ -346,10 +377,11 @@ private slots:
     {
         pointAppAt(testutil::portWithNothingListening());
         auto dlg = openDialog();
+        QVERIFY(dlg);
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("通信できません。\n環境を確認してください。"));
-        dlg->tick();
-        dlg->tick();
+        QVERIFY(tickAndSettle(*dlg));
+        QVERIFY(tickAndSettle(*dlg));
         QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK), QString::fromUtf8(">> 通信異常です <<"));
         QVERIFY(!text(*dlg, CClockSetDlg::IDC_PC_TIME).isEmpty());
         QVERIFY(editingEnabled(*dlg, false));
@@ -383,12 +415,14 @@ private slots:
         QFETCH(QString, shown);
         startVendor();
         auto dlg = readyDialog(localTime(2025, 1, 1, 10, 10, 10));
+        QVERIFY(dlg);
         pick(*dlg, CClockSetDlg::IDC_YEAR, year - 2000);
         pick(*dlg, CClockSetDlg::IDC_MONTH, month - 1);
         pick(*dlg, CClockSetDlg::IDC_DAY, day - 1);
         pick(*dlg, CClockSetDlg::IDC_HOUR, hour);
         pick(*dlg, CClockSetDlg::IDC_MINUTE, minute);
         windowClick(dlg->item(CClockSetDlg::IDC_SET_EDITED));
+        QVERIFY(settled(*dlg));
 
         const auto sets = requestsOf(vendercmd::SetClock);
         QCOMPARE(sets.size(), size_t(1));
@@ -397,7 +431,7 @@ private slots:
         QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("時刻情報を設定しました"));
         QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Information);
         QVERIFY(dlg->Reachable());
-        dlg->tick();
+        QVERIFY(tickAndSettle(*dlg));
         QVERIFY(text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK).startsWith(shown));
     }
 
@@ -405,7 +439,9 @@ private slots:
     {
         startVendor();
         auto dlg = readyDialog(localTime(2025, 12, 31, 23, 59, 58));
+        QVERIFY(dlg);
         windowClick(dlg->item(CClockSetDlg::IDC_SET_NOW));
+        QVERIFY(settled(*dlg));
         const auto sets = requestsOf(vendercmd::SetClock);
         QCOMPARE(sets.size(), size_t(1));
         QCOMPARE(testutil::dataOf(sets[0]), (Bytes{0x25, 0x12, 0x31, 0x23, 0x59, 0x58}));
@@ -436,9 +472,11 @@ private slots:
         QFETCH(QString, says);
         startVendor();
         auto dlg = readyDialog(localTime(pcYear, 1, 1, 9, 0, 0));
+        QVERIFY(dlg);
         pick(*dlg, CClockSetDlg::IDC_MONTH, month - 1);
         pick(*dlg, CClockSetDlg::IDC_DAY, day - 1);
         windowClick(dlg->item(CClockSetDlg::IDC_SET_EDITED));
+        QVERIFY(settled(*dlg));
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Exclamation);
         QVERIFY2(u(m_boxes->boxes()[0].text).contains(says), qPrintable(u(m_boxes->boxes()[0].text)));
@@ -482,11 +520,13 @@ private slots:
         QFETCH(QByteArray, sent);
         startVendor("OLD123");
         auto dlg = readyDialog();
+        QVERIFY(dlg);
         auto *edit = dlg->item<QLineEdit>(CClockSetDlg::IDC_DEVICE_NUMBER);
         edit->clear();
         edit->insert(typed); // as typed, or as an input method commits it
         QCOMPARE(edit->text(), typed);
         windowClick(dlg->item(CClockSetDlg::IDC_SET_NUMBER));
+        QVERIFY(settled(*dlg));
 
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         const auto &box = m_boxes->boxes()[0];
@@ -507,6 +547,7 @@ private slots:
     {
         startVendor();
         auto dlg = readyDialog();
+        QVERIFY(dlg);
         auto *edit = dlg->item<QLineEdit>(CClockSetDlg::IDC_DEVICE_NUMBER);
         edit->clear();
         QTest::keyClicks(edit, QStringLiteral("123456789"));
@@ -529,8 +570,10 @@ private slots:
         QFETCH(bool, reachableAfter);
         startVendor();
         auto dlg = readyDialog();
+        QVERIFY(dlg);
         failNextExchanges();
         windowClick(dlg->item(button));
+        QVERIFY(settled(*dlg));
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Stop);
         QCOMPARE(m_boxes->boxes()[0].text, FailureMessage(platform::toCp932(title)));
@@ -538,7 +581,7 @@ private slots:
         QVERIFY(dlg->ControlsEnabled()); // until the next tick's clock read decides
         QVERIFY(editingEnabled(*dlg, true));
         QVERIFY(dlg->isVisible());
-        dlg->tick();
+        QVERIFY(tickAndSettle(*dlg));
         QVERIFY(dlg->Reachable() && dlg->ControlsEnabled());
     }
 
@@ -548,17 +591,21 @@ private slots:
     {
         startVendor();
         auto dlg = readyDialog();
+        QVERIFY(dlg);
         dlg->startWindowTimer(CClockSetDlg::kClockTimer, CClockSetDlg::kClockPeriodMs);
         m_boxes.reset();
         SlowBoxes slow(1300);
-        const int before = m_sim->exchanges();
+        std::vector<Bytes> all; // the requests when the box closes
+        slow.closing = [&] { all = m_sim->requests(); };
+        const size_t before = m_sim->requests().size();
         windowClick(dlg->item(CClockSetDlg::IDC_SET_NOW));
+        QTRY_COMPARE_WITH_TIMEOUT(slow.texts.size(), size_t(1), 5000);
+        QVERIFY(settled(*dlg));
         QCOMPARE(slow.texts.size(), size_t(1));
         QCOMPARE(u(slow.texts[0]), QString::fromUtf8("時刻情報を設定しました"));
-        const auto all = m_sim->requests();
-        QVERIFY(m_sim->exchanges() >= before + 2);
-        QCOMPARE(all[size_t(before)][2], vendercmd::SetClock);
-        QCOMPARE(all[size_t(before) + 1][2], vendercmd::ReadClock);
+        QVERIFY(all.size() >= before + 2);
+        QCOMPARE(all[before][2], vendercmd::SetClock);
+        QCOMPARE(all[before + 1][2], vendercmd::ReadClock);
         QVERIFY(dlg->Reachable() && dlg->ControlsEnabled());
     }
 
@@ -581,10 +628,11 @@ private slots:
         int templateId = 0;
         bool connected = false;
         QTimer::singleShot(0, this, [&] {
-            auto *dlg = qobject_cast<platform::Dialog *>(QApplication::activeModalWidget());
+            auto *dlg = qobject_cast<CClockSetDlg *>(QApplication::activeModalWidget());
             QVERIFY(dlg);
             templateId = dlg->templateId();
-            connected = m_app->Vender().IsConnected();
+            // The session opens on the worker; the dialog is closed whatever comes of it.
+            connected = QTest::qWaitFor([dlg] { return !dlg->VenderBusy(); }, 5000) && m_app->Vender().IsConnected();
             QVERIFY(!main.isEnabled() || !main.isActiveWindow());
             switch (how) {
             case 0: windowClick(dlg->item(1)); break;
@@ -595,6 +643,7 @@ private slots:
         windowClick(main.item(CQuorvelDlg::IDC_CLOCKSET));
         QCOMPARE(templateId, int(CClockSetDlg::IDD));
         QVERIFY(connected);
+        QVERIFY(workerIdle());
         QVERIFY(!m_app->Vender().IsConnected());
         QVERIFY(!QApplication::activeModalWidget() || QApplication::activeModalWidget() == &main);
     }

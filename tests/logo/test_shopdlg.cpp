@@ -18,11 +18,13 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -129,10 +131,11 @@ class TestShopDlg : public QObject {
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_oldCurrent;
 
-    void startVendor()
+    void startVendor(const vendorsim::Faults &faults = {})
     {
         vendorsim::Options o;
         o.port = 0;
+        o.faults = faults;
         m_sim = std::make_unique<vendorsim::Simulator>(o);
         QVERIFY(m_sim->start());
         std::string message;
@@ -153,6 +156,22 @@ class TestShopDlg : public QObject {
         return dlg;
     }
     QString path(const QString &name) const { return m_dir->filePath(name); }
+    // Waits until the dialog's operations (the session's opening, a transfer) have ended
+    // and their outcome has been shown.
+    static void waitForTheVendor(CShopDlg &dlg)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.VenderBusy() && !dlg.TransferProgress(), 15000);
+    }
+    // Waits until the worker has nothing left to do; what it did is then safe to read here.
+    void waitForTheWorker() { QTRY_VERIFY_WITH_TIMEOUT(m_app->VenderWorker().Idle(), 15000); }
+    // The logo blocks the vendor has been sent.
+    int logoRequests() const
+    {
+        int n = 0;
+        for (const std::vector<uint8_t> &f : m_sim->requests())
+            n += f.size() > 2 && f[2] == vendercmd::SendLogo;
+        return n;
+    }
 
     static QComboBox *fonts(CShopDlg &dlg) { return dlg.item<QComboBox>(CShopDlg::IDC_FONT); }
     static QComboBox *sizes(CShopDlg &dlg) { return dlg.item<QComboBox>(CShopDlg::IDC_SIZE); }
@@ -213,6 +232,7 @@ private slots:
     {
         startVendor();
         auto dlg = openDialog();
+        waitForTheWorker();
         QVERIFY(boxes().empty());
         QVERIFY(m_app->Vender().IsConnected());
         QCOMPARE(dlg->windowTitle(), QString::fromUtf8("領収書店名設定"));
@@ -542,6 +562,7 @@ private slots:
         auto dlg = openDialog();
         typeWorkedExample(*dlg);
         click(*dlg, CShopDlg::IDC_SEND);
+        waitForTheVendor(*dlg);
         QCOMPARE(boxes().size(), size_t(1));
         QVERIFY(isBox(boxes()[0], "領収書店名イメージを送信しました", MsgIcon::Information));
         QVERIFY(m_files->requests().empty()); // SHOPLOGO off: no header
@@ -589,6 +610,7 @@ private slots:
             QCOMPARE(watch.requests[0].defaultExtension, std::string("h"));
             QCOMPARE(watch.requests[0].filter, std::string("*.h"));
         }
+        waitForTheVendor(*dlg);
         QVERIFY(workFileThere);
         QCOMPARE(logosBefore, 0);
         QCOMPARE(m_sim->logosReceived(), 1);
@@ -600,6 +622,7 @@ private slots:
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("headers")));
         m_files->answer(path("headers/Shop.H").toStdString());
         click(*dlg, CShopDlg::IDC_SEND);
+        waitForTheVendor(*dlg);
         QCOMPARE(boxes().size(), size_t(2));
         QVERIFY(isBox(boxes()[0], "ファイルを記録しました", MsgIcon::Information));
         QVERIFY(isBox(boxes()[1], "領収書店名イメージを送信しました", MsgIcon::Information));
@@ -617,6 +640,8 @@ private slots:
         auto dlg = openDialog(true);
         QVERIFY(QDir(m_dir->path()).mkdir(QString::fromLatin1(kWorkFileName)));
         click(*dlg, CShopDlg::IDC_SEND);
+        QVERIFY(!dlg->TransferProgress());
+        waitForTheVendor(*dlg);
         QCOMPARE(boxes().size(), size_t(1));
         QVERIFY(isBox(boxes()[0], "作業ファイルが開けません", MsgIcon::Exclamation));
         QVERIFY(m_files->requests().empty());
@@ -630,8 +655,131 @@ private slots:
         auto dlg = openDialog();
         m_sim->stop();
         click(*dlg, CShopDlg::IDC_SEND);
+        waitForTheVendor(*dlg);
         QCOMPARE(boxes().size(), size_t(1));
         QVERIFY(isBox(boxes()[0], "送信失敗しました \n環境を確認してください。", MsgIcon::Stop));
+    }
+
+    // "送信" clicked before the session's opening has come back (the dialog is busy with it)
+    // is carried out behind it, not dropped.
+    void sendRightAfterOpeningIsCarriedOut()
+    {
+        startVendor();
+        auto dlg = std::make_unique<CShopDlg>(VenderSessionOf(*m_app), false);
+        dlg->create();
+        dlg->show();
+        QVERIFY(dlg->VenderBusy()); // the opening is still under way
+        click(*dlg, CShopDlg::IDC_SEND);
+        waitForTheVendor(*dlg);
+        QCOMPARE(boxes().size(), size_t(1));
+        QVERIFY(isBox(boxes()[0], "領収書店名イメージを送信しました", MsgIcon::Information));
+        QCOMPARE(m_sim->logosReceived(), 1);
+    }
+
+    // A transfer that takes time: the progress window stands over the dialog, clear of
+    // "戻る", and counts the blocks of the attempt; "送信" is disabled and the cursor busy.
+    // Its "中止" ends the transfer as a failure, with part of the blocks at the vendor.
+    void slowSendShowsItsProgressAndCancelIsAFailure()
+    {
+        vendorsim::Faults slow;
+        slow.delayMs = 100; // each of the 25 blocks
+        startVendor(slow);
+        auto dlg = openDialog();
+        waitForTheVendor(*dlg);
+        click(*dlg, CShopDlg::IDC_SEND);
+        CTransferProgress *progress = dlg->TransferProgress();
+        QVERIFY(progress);
+        QVERIFY(progress->isVisible() && progress->isWindow());
+        QCOMPARE(progress->windowTitle(), QString::fromUtf8("送信中"));
+        const QRect over = progress->frameGeometry();
+        QVERIFY2(dlg->frameGeometry().contains(over), "the progress window is not over the dialog");
+        QWidget *back = dlg->item(CShopDlg::IDC_BACK);
+        QVERIFY2(!over.intersects(QRect(back->mapToGlobal(QPoint(0, 0)), back->size())),
+                 "the progress window covers 戻る");
+
+        static const QRegularExpression blocks(QString::fromUtf8("^(\\d+) / 25 ブロック（1 / 3 回目）$"));
+        auto blocksDone = [&] {
+            const QRegularExpressionMatch m = blocks.match(progress->blocksText());
+            return m.hasMatch() ? m.captured(1).toInt() : -1;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(blocksDone() >= 2, 5000);
+        QVERIFY2(blocksDone() < 25, qPrintable(progress->blocksText()));
+        QVERIFY(!dlg->item(CShopDlg::IDC_SEND)->isEnabled());
+        QVERIFY(back->isEnabled());
+        QCOMPARE(dlg->cursor().shape(), Qt::BusyCursor);
+        QVERIFY(boxes().empty());
+
+        windowClick(progress->cancelButton());
+        waitForTheVendor(*dlg);
+        QCOMPARE(boxes().size(), size_t(1));
+        QVERIFY(isBox(boxes()[0], "送信失敗しました \n環境を確認してください。", MsgIcon::Stop));
+        QCOMPARE(m_sim->logosReceived(), 0);
+        QVERIFY2(logoRequests() >= 2 && logoRequests() < 25, qPrintable(QString::number(logoRequests())));
+        QVERIFY(dlg->item(CShopDlg::IDC_SEND)->isEnabled());
+        QVERIFY(dlg->cursor().shape() != Qt::BusyCursor);
+    }
+
+    // Against a vendor that never answers, the window goes on answering while "送信" runs
+    // (a zero-timer keeps firing), and each way of closing the dialog ends the transfer at
+    // once: the dialog, run as the program runs it, is gone within 0.5 s, the worker is
+    // free soon after, and nothing is shown afterwards.
+    void closingDuringASendEndsItAtOnce_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("戻る") << 0;
+        QTest::newRow("Escape") << 1;
+        QTest::newRow("close box") << 2;
+    }
+    void closingDuringASendEndsItAtOnce()
+    {
+        QFETCH(int, how);
+        vendorsim::Faults silent;
+        for (int i = 1; i <= 1000; ++i)
+            silent.noReply.insert(i);
+        startVendor(silent);
+        CShopDlg dlg(VenderSessionOf(*m_app), false);
+        int ticks = -1;
+        bool running = false;
+        QElapsedTimer closing;
+        QTimer::singleShot(0, this, [&] {
+            // Inside the dialog's own event loop.
+            if (!QTest::qWaitFor([&] { return !dlg.VenderBusy(); }, 5000)) {
+                dlg.close();
+                return;
+            }
+            click(dlg, CShopDlg::IDC_SEND);
+            int n = 0;
+            QTimer zero;
+            connect(&zero, &QTimer::timeout, this, [&n] { ++n; });
+            zero.start(0);
+            QTest::qWait(300);
+            zero.stop();
+            ticks = n;
+            running = dlg.VenderBusy() && dlg.TransferProgress() && dlg.TransferProgress()->isVisible();
+            closing.start();
+            switch (how) {
+            case 0:
+                windowClick(dlg.item(CShopDlg::IDC_BACK));
+                break;
+            case 1:
+                QTest::keyClick(&dlg, Qt::Key_Escape);
+                break;
+            default:
+                dlg.close();
+                break;
+            }
+        });
+        dlg.runModal();
+        const qint64 closedAfter = closing.isValid() ? closing.elapsed() : -1;
+        QVERIFY2(running, "the transfer was not under way");
+        QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
+        QVERIFY2(closedAfter >= 0 && closedAfter < 500, qPrintable(QString::number(closedAfter)));
+        QVERIFY(!dlg.TransferProgress());
+        QVERIFY(!dlg.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->VenderWorker().Idle(), 500);
+        QCoreApplication::processEvents();
+        QVERIFY(boxes().empty());
+        QVERIFY(!m_app->Vender().IsConnected());
     }
 
     // Dragging in the preview moves the current layer by exactly the mouse's displacement,
@@ -736,6 +884,8 @@ private slots:
                 auto *dlg = qobject_cast<CShopDlg *>(QApplication::activeModalWidget());
                 if (!dlg || !dlg->Canvas().isVisible())
                     return;
+                if (!m_app->VenderWorker().Idle())
+                    return; // the session is still being opened
                 stage = 2;
                 templateId = dlg->templateId();
                 connected = m_app->Vender().IsConnected();
@@ -757,6 +907,7 @@ private slots:
         QVERIFY(previewBeside);
         QCOMPARE(moved.x, 10);
         QCOMPARE(moved.y, 5);
+        waitForTheWorker();
         QVERIFY(!m_app->Vender().IsConnected());
     }
 };

@@ -19,7 +19,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -102,6 +104,14 @@ class TestMfpcnfDlg : public QObject {
         return dlg;
     }
 
+    // Waits until the dialog's operations (the session's opening, a transfer) have ended
+    // and their outcome has been shown.
+    static void waitForTheVendor(CMfpcnfDlg &dlg)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.VenderBusy() && !dlg.TransferProgress(), 15000);
+    }
+    // Waits until the worker has nothing left to do; what it did is then safe to read here.
+    void waitForTheWorker() { QTRY_VERIFY_WITH_TIMEOUT(m_app->VenderWorker().Idle(), 15000); }
     static QComboBox *list(const CMfpcnfDlg &dlg, int id) { return dlg.item<QComboBox>(id); }
     static QString title(const CMfpcnfDlg &dlg) { return u(dlg.itemText(CMfpcnfDlg::IDC_TITLE)); }
     // The tree item with `tag`.
@@ -215,6 +225,7 @@ private slots:
         QCOMPARE(shownPanel(*dlg), 0);
         QVERIFY(paperListsEnabled(*dlg, false, false));
         QCOMPARE(dlg->Params(), MfpParameterSet::Initial());
+        waitForTheWorker();
         QVERIFY(m_app->Vender().IsConnected());
         QCOMPARE(m_sim->exchanges(), 0); // nothing is fetched before "受信"
         QVERIFY(m_boxes->boxes().empty());
@@ -265,6 +276,7 @@ private slots:
         vendorHolds(held);
         auto dlg = openDialog();
         click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        waitForTheVendor(*dlg);
         expectBox(0, mfptext::kMsgReceived, MsgIcon::Information);
         QCOMPARE(dlg->Params(), held);
 
@@ -308,6 +320,7 @@ private slots:
         vendorHolds(held);
         auto dlg = openDialog();
         click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        waitForTheVendor(*dlg);
         select(*dlg, 0x11);
         QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_PAPER_TYPE)->currentIndex(), -1);
         QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_PAPER_CODE)->currentIndex(), -1);
@@ -326,6 +339,7 @@ private slots:
         vendorHolds(held);
         auto dlg = openDialog();
         click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        waitForTheVendor(*dlg);
         select(*dlg, 0x15);
         const std::vector<int> shown = rows(*dlg);
 
@@ -372,6 +386,7 @@ private slots:
 
         failExchange(2);
         click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        waitForTheVendor(*dlg);
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         expectBox(0, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
         QCOMPARE(dlg->Params(), mixed);
@@ -394,6 +409,7 @@ private slots:
         f.truncateReply = 2 + 109;
         m_sim->setFaults(f);
         click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        waitForTheVendor(*dlg);
         expectBox(0, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
         QCOMPARE(dlg->Params(), before);
         QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_PAPER_COLOR)->currentIndex(), 2);
@@ -403,7 +419,9 @@ private slots:
     {
         vendorHolds(varied());
         auto dlg = openDialog();
+        QVERIFY(dlg->VenderBusy()); // the session's opening has not come back yet
         click(*dlg, CMfpcnfDlg::IDC_SEND);
+        waitForTheVendor(*dlg);
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         expectBox(0, mfptext::kMsgSent, MsgIcon::Information);
         const MfpParameterSet initial = MfpParameterSet::Initial();
@@ -419,9 +437,137 @@ private slots:
         auto dlg = openDialog();
         failExchange(1);
         click(*dlg, CMfpcnfDlg::IDC_SEND);
+        waitForTheVendor(*dlg);
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         expectBox(0, FailureMessage(mfptext::kTitleSend), MsgIcon::Stop);
         QCOMPARE(requestDataOf(vendercmd::SetMfpParameter).size(), size_t(1));
+    }
+
+    // "受信" and "送信" against a vendor that takes its time: the progress window names the
+    // part being carried, of three, while "受信", "送信" and "読込" are disabled and the
+    // cursor is busy; the outcome comes at the end, as it does for a quick vendor.
+    void transferShowsThePartBeingCarried_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::newRow("受信") << int(CMfpcnfDlg::IDC_RECEIVE);
+        QTest::newRow("送信") << int(CMfpcnfDlg::IDC_SEND);
+    }
+    void transferShowsThePartBeingCarried()
+    {
+        QFETCH(int, button);
+        const MfpParameterSet held = varied();
+        vendorHolds(held);
+        vendorsim::Faults slow;
+        slow.delayMs = 300;
+        m_sim->setFaults(slow);
+        auto dlg = openDialog();
+        waitForTheVendor(*dlg);
+        const int before = m_sim->exchanges();
+        click(*dlg, button);
+        const QString parts[] = {QString::fromUtf8("1 / 3：用紙情報設定"), QString::fromUtf8("2 / 3：FAX２回線目使用設定"),
+                                 QString::fromUtf8("3 / 3：スキャン送信課金方式設定")};
+        for (int k = 0; k < 3; ++k) {
+            // The part is named before its request goes, so it shows while the reply is awaited.
+            QVERIFY(QTest::qWaitFor([&] { return m_sim->exchanges() > before + k; }, 5000));
+            QCoreApplication::processEvents();
+            QVERIFY(dlg->TransferProgress());
+            QCOMPARE(dlg->TransferProgress()->partText(), parts[k]);
+            for (int id : {CMfpcnfDlg::IDC_RECEIVE, CMfpcnfDlg::IDC_SEND, CMfpcnfDlg::IDC_LOAD})
+                QVERIFY(!dlg->item(id)->isEnabled());
+            QVERIFY(dlg->item(CMfpcnfDlg::IDC_SAVE)->isEnabled());
+            QCOMPARE(dlg->cursor().shape(), Qt::BusyCursor);
+            QVERIFY(m_boxes->boxes().empty());
+        }
+        waitForTheVendor(*dlg);
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        if (button == CMfpcnfDlg::IDC_RECEIVE) {
+            expectBox(0, mfptext::kMsgReceived, MsgIcon::Information);
+            QCOMPARE(dlg->Params(), held);
+        } else {
+            expectBox(0, mfptext::kMsgSent, MsgIcon::Information);
+            QCOMPARE(m_sim->mfpParameters(), toArray(MfpParameterSet::Initial()));
+        }
+        for (int id : {CMfpcnfDlg::IDC_RECEIVE, CMfpcnfDlg::IDC_SEND, CMfpcnfDlg::IDC_LOAD})
+            QVERIFY(dlg->item(id)->isEnabled());
+        QVERIFY(dlg->cursor().shape() != Qt::BusyCursor);
+    }
+
+    // "中止" while the second part is awaited: the receive has failed (the failure report,
+    // never the success message), and the part that came before goes into the set while
+    // the dialog's own values of the others stay.
+    void cancelledReceiveIsAFailureAndKeepsThePartsReceived()
+    {
+        const MfpParameterSet held = varied();
+        vendorHolds(held);
+        auto dlg = openDialog();
+        select(*dlg, 0x30);
+        pick(*dlg, CMfpcnfDlg::IDC_SCAN_CHARGING, 0);
+        vendorsim::Faults slow;
+        slow.delayMs = 300;
+        m_sim->setFaults(slow);
+        waitForTheVendor(*dlg);
+        const int before = m_sim->exchanges();
+        click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->exchanges() > before + 1; }, 5000));
+        QVERIFY(dlg->TransferProgress());
+        windowClick(dlg->TransferProgress()->cancelButton());
+        waitForTheVendor(*dlg);
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        expectBox(0, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
+        MfpParameterSet expected = held;          // the papers came
+        expected.faxLine2() = 0;                  // the second part did not: initial
+        expected.scanCharging() = 0;              // the dialog's own
+        QCOMPARE(dlg->Params(), expected);
+        QCOMPARE(requestDataOf(vendercmd::GetMfpParameter).size(), size_t(2)); // the third never asked
+        QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_SCAN_CHARGING)->currentIndex(), 0);
+        QVERIFY(dlg->item(CMfpcnfDlg::IDC_RECEIVE)->isEnabled());
+    }
+
+    // Against a vendor that never answers, the window goes on answering while "受信" or
+    // "送信" runs (a zero-timer keeps firing), and "戻る" ends the transfer at once: the
+    // dialog, run as the program runs it, is gone within 0.5 s, the worker is free soon
+    // after, and nothing is shown afterwards.
+    void backDuringATransferClosesAtOnce_data() { transferShowsThePartBeingCarried_data(); }
+    void backDuringATransferClosesAtOnce()
+    {
+        QFETCH(int, button);
+        vendorsim::Faults silent;
+        for (int i = 1; i <= 1000; ++i)
+            silent.noReply.insert(i);
+        m_sim->setFaults(silent);
+        CMfpcnfDlg dlg(VenderSessionOf(*m_app));
+        int ticks = -1;
+        bool running = false;
+        QElapsedTimer closing;
+        QTimer::singleShot(0, this, [&] {
+            // Inside the dialog's own event loop.
+            if (!QTest::qWaitFor([&] { return !dlg.VenderBusy(); }, 5000)) {
+                dlg.close();
+                return;
+            }
+            click(dlg, button);
+            int n = 0;
+            QTimer zero;
+            connect(&zero, &QTimer::timeout, this, [&n] { ++n; });
+            zero.start(0);
+            QTest::qWait(300);
+            zero.stop();
+            ticks = n;
+            running = dlg.VenderBusy() && dlg.TransferProgress() && dlg.TransferProgress()->isVisible();
+            closing.start();
+            windowClick(dlg.item(platform::IDOK));
+        });
+        dlg.runModal();
+        const qint64 closedAfter = closing.isValid() ? closing.elapsed() : -1;
+        QVERIFY2(running, "the transfer was not under way");
+        QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
+        QVERIFY2(closedAfter >= 0 && closedAfter < 500, qPrintable(QString::number(closedAfter)));
+        QVERIFY(!dlg.TransferProgress());
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->VenderWorker().Idle(), 500);
+        QCoreApplication::processEvents();
+        QVERIFY(m_boxes->boxes().empty());
+        QVERIFY(!m_app->Vender().IsConnected());
+        QCOMPARE(dlg.Params(), MfpParameterSet::Initial());
     }
 
     void entryWithAnotherPaperNumberKeepsItsPlace()
@@ -432,6 +578,7 @@ private slots:
         vendorHolds(held);
         auto dlg = openDialog();
         click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        waitForTheVendor(*dlg);
         select(*dlg, 0x15);
         QCOMPARE(title(*dlg), QString::fromUtf8("用紙設定 - 用紙 < 8 >"));
         QCOMPARE(rows(*dlg), entryRows(held, 4));
@@ -445,9 +592,11 @@ private slots:
         m_sim.reset();
         pointAppAt(testutil::portWithNothingListening());
         auto dlg = openDialog();
+        waitForTheVendor(*dlg);
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("通信できません。\n環境を確認してください。"));
         click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
+        waitForTheVendor(*dlg);
         expectBox(1, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
         QCOMPARE(dlg->Params(), MfpParameterSet::Initial());
     }
@@ -550,12 +699,14 @@ private slots:
             auto *dlg = qobject_cast<platform::Dialog *>(QApplication::activeModalWidget());
             QVERIFY(dlg);
             templateId = dlg->templateId();
-            connected = m_app->Vender().IsConnected();
+            const bool opened = QTest::qWaitFor([&] { return m_app->VenderWorker().Idle(); }, 5000);
+            connected = opened && m_app->Vender().IsConnected();
             QTest::keyClick(dlg, Qt::Key_Escape);
         });
         mfp->trigger();
         QCOMPARE(templateId, int(CMfpcnfDlg::IDD));
         QVERIFY(connected);
+        waitForTheWorker();
         QVERIFY(!m_app->Vender().IsConnected());
         QCOMPARE(m_sim->exchanges(), 0); // closing neither asks, sends nor saves
         QVERIFY(m_boxes->boxes().empty());
