@@ -4,6 +4,7 @@
 #include "platform/controls.h"
 #include "platform/messagebox.h"
 #include "texts/clock.h"
+#include "texts/comm.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -50,6 +52,28 @@ public:
         }
     }
 };
+
+// Any thread.
+bool localTimeOf(std::time_t time, CClockSetDlg::LocalTime &out)
+{
+    std::tm tm{};
+    if (!localtime_r(&time, &tm))
+        return false;
+    out = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return true;
+}
+
+DeviceDateTime deviceTimeOf(const CClockSetDlg::LocalTime &time)
+{
+    DeviceDateTime t;
+    t.year = uint8_t(time.year % 100);
+    t.month = uint8_t(time.month);
+    t.day = uint8_t(time.day);
+    t.hour = uint8_t(time.hour);
+    t.minute = uint8_t(time.minute);
+    t.second = uint8_t(time.second);
+    return t;
+}
 
 } // namespace
 
@@ -108,12 +132,7 @@ std::time_t CClockSetDlg::CurrentTime() const
 
 bool CClockSetDlg::LocalNow(LocalTime &out) const
 {
-    const std::time_t now = CurrentTime();
-    std::tm tm{};
-    if (!localtime_r(&now, &tm))
-        return false;
-    out = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
-    return true;
+    return localTimeOf(CurrentTime(), out);
 }
 
 bool CClockSetDlg::OnInitDialog()
@@ -123,7 +142,15 @@ bool CClockSetDlg::OnInitDialog()
     m_strPcTime.clear();
     DoDataExchange();
 
-    m_runner->Open(); // tells the operator itself when the vendor cannot be reached
+    // The session opens through the dialog's own run(), so that a tick falling due while
+    // it opens (a vendor slow to take the connection) is delivered once it is open.
+    if (m_session.open)
+        run(m_session.open,
+            [](bool ok) {
+                if (!ok)
+                    platform::messageBox(commtext::kMsgNoConnection);
+            },
+            CVenderRunner::kQuietMs);
     m_bReachable = false;
     m_bControlsEnabled = false;
 
@@ -282,14 +309,20 @@ void CClockSetDlg::ApplyControls()
 
 void CClockSetDlg::SetDeviceClock(const LocalTime &time)
 {
-    DeviceDateTime t;
-    t.year = uint8_t(time.year % 100);
-    t.month = uint8_t(time.month);
-    t.day = uint8_t(time.day);
-    t.hour = uint8_t(time.hour);
-    t.minute = uint8_t(time.minute);
-    t.second = uint8_t(time.second);
-    run([t](COrvathVender &v) { return v.SetClock(t); },
+    const DeviceDateTime t = deviceTimeOf(time);
+    setClock([t](DeviceDateTime &out) {
+        out = t;
+        return true;
+    });
+}
+
+void CClockSetDlg::setClock(std::function<bool(DeviceDateTime &)> timeToSend)
+{
+    run(
+        [timeToSend = std::move(timeToSend)](COrvathVender &v) {
+            DeviceDateTime t;
+            return timeToSend(t) && v.SetClock(t);
+        },
         [this](bool ok) {
             if (ok) {
                 platform::messageBox(clocktext::kMsgClockSet, MsgIcon::Information);
@@ -304,9 +337,23 @@ void CClockSetDlg::SetDeviceClock(const LocalTime &time)
 
 void CClockSetDlg::OnSetNow()
 {
+    // The PC's time when the setting goes out. A clock read of the dialog may still be
+    // under way on the worker (a background read shows the dialog busy only once it lasts):
+    // the setting then waits behind it, and the time it sends goes on meanwhile.
+    const std::time_t clicked = CurrentTime();
     LocalTime now;
-    if (LocalNow(now))
-        SetDeviceClock(now);
+    if (!localTimeOf(clicked, now))
+        return; // a PC clock that cannot be read sends nothing
+    const auto clickedAt = std::chrono::steady_clock::now();
+    setClock([clicked, clickedAt](DeviceDateTime &out) {
+        const auto waited = std::chrono::steady_clock::now() - clickedAt;
+        const std::time_t sent = clicked + std::time_t(std::chrono::duration_cast<std::chrono::seconds>(waited).count());
+        LocalTime t;
+        if (!localTimeOf(sent, t))
+            return false;
+        out = deviceTimeOf(t);
+        return true;
+    });
 }
 
 void CClockSetDlg::OnSetEdited()

@@ -104,6 +104,9 @@ private:
     // Runs `operation` on the worker; `done` gets its result here, and a tick that fell
     // due meanwhile is delivered after it.
     void run(CVenderRunner::Operation operation, std::function<void(bool)> done, int busyAfterMs);
+    // Sets the vendor's clock to the time timeToSend gives on the worker, just before it is
+    // sent, and tells the operator how it went.
+    void setClock(std::function<bool(DeviceDateTime &)> timeToSend);
     void deliverDueTick();
 
     VenderSession m_session;

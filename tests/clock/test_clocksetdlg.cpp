@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,11 +28,16 @@
 
 #include "windowinput.h"
 
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 using platform::MsgIcon;
 using testutil::Bytes;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -93,6 +99,49 @@ private:
     platform::MessageBoxService *m_previous = nullptr;
 };
 
+// A loopback listener whose accept queue is full: a connect to it is neither taken nor
+// refused, it waits, as one to a vendor that has gone from the network.
+struct FullListener {
+    FullListener()
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ok = ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 && ::listen(fd, 0) == 0 &&
+             ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0;
+        port = ntohs(a.sin_port);
+        for (int i = 0; ok && i < 3; ++i) {
+            const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(filler, reinterpret_cast<sockaddr *>(&a), sizeof a);
+            fillers.push_back(filler);
+        }
+        QTest::qWait(100); // the fillers take the queue
+    }
+    ~FullListener()
+    {
+        for (int f : fillers)
+            ::close(f);
+        ::close(fd);
+    }
+    FullListener(const FullListener &) = delete;
+    FullListener &operator=(const FullListener &) = delete;
+    int fd = -1;
+    bool ok = false;
+    uint16_t port = 0;
+    std::vector<int> fillers;
+};
+
+QString pcTimeText(std::time_t t)
+{
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%y/%m/%d %H:%M:%S", &tm);
+    return QString::fromLatin1(buf);
+}
+
 } // namespace
 
 class TestClockSetDlg : public QObject {
@@ -102,6 +151,15 @@ class TestClockSetDlg : public QObject {
     std::unique_ptr<CQuorvelApp> m_app;
     std::unique_ptr<platform::ScriptedMessageBoxes> m_boxes;
 
+    // A vendor that takes every request and answers none.
+    void startSilentVendor()
+    {
+        startVendor();
+        vendorsim::Faults f;
+        for (int i = 1; i <= 1000; ++i)
+            f.noReply.insert(i);
+        m_sim->setFaults(f);
+    }
     void startVendor(const std::string &deviceNumber = "SHOP01")
     {
         vendorsim::Options o;
@@ -449,6 +507,35 @@ private slots:
         QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Information);
     }
 
+    // Clicked while a clock read of the dialog is still under way (a background read shows
+    // the dialog busy only once it lasts), the setting waits behind the read on the worker;
+    // it sends the PC's time when it goes out, not the time of the click.
+    void setNowWaitingBehindAReadSendsTheTimeItGoesOut()
+    {
+        startVendor();
+        auto dlg = readyDialog(localTime(2025, 12, 31, 23, 59, 50));
+        QVERIFY(dlg);
+        vendorsim::Faults f; // the read's reply comes in four pieces over 2.4 s
+        f.pieces = {1, 1, 1};
+        f.pieceGapMs = 800;
+        f.piecesOn = {m_sim->exchanges() + 1};
+        m_sim->setFaults(f);
+        const size_t before = m_sim->requests().size();
+        dlg->tick();
+        QVERIFY(dlg->VenderBusy());
+        QVERIFY(dlg->item(CClockSetDlg::IDC_SET_NOW)->isEnabled());
+        windowClick(dlg->item(CClockSetDlg::IDC_SET_NOW));
+        QVERIFY(settled(*dlg));
+        const auto sets = requestsOf(vendercmd::SetClock, before);
+        QCOMPARE(sets.size(), size_t(1));
+        const Bytes sent = testutil::dataOf(sets[0]);
+        QCOMPARE(sent.size(), size_t(6));
+        QCOMPARE(Bytes(sent.begin(), sent.begin() + 5), (Bytes{0x25, 0x12, 0x31, 0x23, 0x59}));
+        QVERIFY2(sent[5] == 0x52 || sent[5] == 0x53, qPrintable(QString::number(sent[5], 16)));
+        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Information);
+    }
+
     // A date the calendar does not have, or a year list without a selection, is refused
     // with a reason; nothing is sent.
     void impossibleEditedTimeIsRefused_data()
@@ -607,6 +694,201 @@ private slots:
         QCOMPARE(all[before][2], vendercmd::SetClock);
         QCOMPARE(all[before + 1][2], vendercmd::ReadClock);
         QVERIFY(dlg->Reachable() && dlg->ControlsEnabled());
+    }
+
+    // While the clock read waits on a vendor that does not answer, the window goes on: its
+    // event loop turns (a zero timer keeps firing), the PC's time changes every second,
+    // and the vendor's display is left as it was.
+    void silentVendorLeavesTheWindowAlive()
+    {
+        startSilentVendor();
+        ClockDlg dlg(VenderSessionOf(*m_app)); // the real timer, the real PC clock
+        dlg.create();
+        dlg.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!requestsOf(vendercmd::ReadClock).empty(), 3000);
+
+        // The read's three attempts wait 1 s each: the next 2.4 s lie inside it.
+        int firings = 0;
+        qint64 last = 0;
+        qint64 longestGap = 0;
+        bool busyThroughout = true;
+        QString shown = text(dlg, CClockSetDlg::IDC_PC_TIME);
+        std::vector<qint64> changes;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer zero;
+        zero.setInterval(0);
+        connect(&zero, &QTimer::timeout, this, [&] {
+            const qint64 t = clock.elapsed();
+            longestGap = std::max(longestGap, t - last);
+            last = t;
+            ++firings;
+            busyThroughout = busyThroughout && dlg.VenderBusy();
+            const QString now = text(dlg, CClockSetDlg::IDC_PC_TIME);
+            if (now != shown) {
+                shown = now;
+                changes.push_back(t);
+            }
+        });
+        zero.start();
+        QEventLoop loop;
+        QTimer::singleShot(2400, &loop, &QEventLoop::quit);
+        loop.exec();
+        zero.stop();
+        longestGap = std::max(longestGap, clock.elapsed() - last);
+
+        QVERIFY2(firings >= 100, qPrintable(QString::number(firings)));
+        QVERIFY2(longestGap <= 150, qPrintable(QString::number(longestGap)));
+        QVERIFY2(changes.size() >= 2, qPrintable(QString::number(changes.size())));
+        QVERIFY(changes.front() <= 1200);
+        for (size_t i = 1; i < changes.size(); ++i)
+            QVERIFY2(changes[i] - changes[i - 1] >= 700 && changes[i] - changes[i - 1] <= 1300,
+                     qPrintable(QString::number(changes[i] - changes[i - 1])));
+        QVERIFY(busyThroughout); // the read was pending all along
+        QVERIFY(requestsOf(vendercmd::ReadClock).size() <= 3); // the attempts of one read
+        QCOMPARE(text(dlg, CClockSetDlg::IDC_DEVICE_CLOCK), QString());
+        QVERIFY(editingEnabled(dlg, false));
+    }
+
+    // Ticks that fall due while an operation of the dialog runs show the PC's time at once
+    // and start no read of their own; one read follows the operation, not one per tick.
+    void ticksDuringAnOperationComeOnceAfterIt_data()
+    {
+        QTest::addColumn<bool>("operatorSets");
+        QTest::newRow("a slow clock read") << false;
+        QTest::newRow("a slow 現在時刻に設定") << true;
+    }
+    void ticksDuringAnOperationComeOnceAfterIt()
+    {
+        QFETCH(bool, operatorSets);
+        startVendor();
+        const std::time_t t0 = localTime(2025, 3, 4, 5, 6, 7);
+        auto dlg = readyDialog(t0);
+        QVERIFY(dlg);
+        // Running, so that a due tick is delivered, but never firing within the test.
+        dlg->startWindowTimer(CClockSetDlg::kClockTimer, 3600 * 1000);
+        vendorsim::Faults f;
+        f.delayMs = 700; // inside the reply wait: one attempt, answered late
+        f.delayOn = {m_sim->exchanges() + 1};
+        m_sim->setFaults(f);
+        const size_t before = m_sim->requests().size();
+        if (operatorSets)
+            windowClick(dlg->item(CClockSetDlg::IDC_SET_NOW));
+        else
+            dlg->tick();
+        QVERIFY(dlg->VenderBusy());
+        QCOMPARE(dlg->item(CClockSetDlg::IDC_SET_NOW)->isEnabled(), !operatorSets);
+        for (int i = 1; i <= 3; ++i) {
+            dlg->now = t0 + i;
+            dlg->tick();
+            QCOMPARE(text(*dlg, CClockSetDlg::IDC_PC_TIME), pcTimeText(t0 + i));
+        }
+        QVERIFY(dlg->VenderBusy());
+
+        const size_t reads = operatorSets ? 1 : 2;
+        QTRY_COMPARE_WITH_TIMEOUT(requestsOf(vendercmd::ReadClock, before).size(), reads, 5000);
+        QVERIFY(settled(*dlg));
+        QTest::qWait(300);
+        QCOMPARE(requestsOf(vendercmd::ReadClock, before).size(), reads);
+        QVERIFY(m_app->VenderWorker().Idle());
+        QVERIFY(dlg->ControlsEnabled() && editingEnabled(*dlg, true));
+        if (operatorSets) {
+            QCOMPARE(requestsOf(vendercmd::SetClock, before).size(), size_t(1));
+            QCOMPARE(m_boxes->boxes().size(), size_t(1));
+            QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("時刻情報を設定しました"));
+        }
+    }
+
+    // A tick that falls due while the session is still opening comes when it is open.
+    void aTickDueWhileTheSessionOpensComesAfterIt()
+    {
+        startVendor("SHOP01");
+        auto gate = std::make_shared<std::atomic<bool>>(false);
+        struct Release {
+            std::shared_ptr<std::atomic<bool>> gate;
+            ~Release() { *gate = true; }
+        } release{gate};
+        VenderSession session = VenderSessionOf(*m_app);
+        session.open = [gate, open = session.open](COrvathVender &v) {
+            for (int i = 0; i < 500 && !*gate; ++i) // an opening that takes its time
+                std::this_thread::sleep_for(10ms);
+            return open(v);
+        };
+        ClockDlg dlg(session);
+        dlg.now = localTime(2025, 6, 7, 8, 9, 10);
+        dlg.create();
+        dlg.startWindowTimer(CClockSetDlg::kClockTimer, 3600 * 1000); // ticks by hand only
+        dlg.show();
+        QVERIFY(dlg.VenderBusy());
+        dlg.tick();
+        QCOMPARE(text(dlg, CClockSetDlg::IDC_PC_TIME), QStringLiteral("25/06/07 08:09:10"));
+        QCOMPARE(text(dlg, CClockSetDlg::IDC_DEVICE_CLOCK), QString());
+
+        *gate = true;
+        QTRY_VERIFY_WITH_TIMEOUT(dlg.ControlsEnabled(), 3000);
+        QVERIFY(!text(dlg, CClockSetDlg::IDC_DEVICE_CLOCK).isEmpty());
+        QCOMPARE(text(dlg, CClockSetDlg::IDC_DEVICE_NUMBER), QStringLiteral("SHOP01"));
+        QVERIFY(settled(dlg));
+        QTest::qWait(300);
+        QCOMPARE(requestsOf(vendercmd::ReadClock).size(), size_t(1));
+        QCOMPARE(requestsOf(vendercmd::ReadDeviceNumber).size(), size_t(1));
+    }
+
+    // Closing the dialog while an operation waits on the vendor ends the operation: the
+    // dialog is gone within 0.5 s and the worker is free soon after. "Vanished": the
+    // session is still opening (the connect waits); "silent": a clock read waits.
+    void closingDuringAnOperationEndsIt_data()
+    {
+        QTest::addColumn<bool>("vanished");
+        QTest::addColumn<int>("how");
+        QTest::newRow("silent, 戻る") << false << 0;
+        QTest::newRow("silent, Esc") << false << 1;
+        QTest::newRow("silent, close box") << false << 2;
+        QTest::newRow("vanished, 戻る") << true << 0;
+    }
+    void closingDuringAnOperationEndsIt()
+    {
+        QFETCH(bool, vanished);
+        QFETCH(int, how);
+        std::unique_ptr<FullListener> full;
+        if (vanished) {
+            full = std::make_unique<FullListener>();
+            QVERIFY(full->ok);
+            pointAppAt(full->port);
+        } else {
+            startSilentVendor();
+        }
+        ClockDlg dlg(VenderSessionOf(*m_app));
+        QElapsedTimer sinceOpen;
+        QElapsedTimer sinceClose;
+        bool pending = false;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            const bool waiting = vanished ? sinceOpen.elapsed() >= 300 : !requestsOf(vendercmd::ReadClock).empty();
+            if (!waiting && sinceOpen.elapsed() < 5000)
+                return;
+            poll.stop();
+            pending = dlg.VenderBusy();
+            sinceClose.start();
+            switch (how) {
+            case 0: windowClick(dlg.item(1)); break;
+            case 1: QTest::keyClick(&dlg, Qt::Key_Escape); break;
+            case 2: dlg.close(); break;
+            }
+        });
+        QTimer::singleShot(0, this, [&] {
+            sinceOpen.start();
+            poll.start();
+        });
+        dlg.runModal();
+        const qint64 closedMs = sinceClose.elapsed();
+        QVERIFY(pending);
+        QVERIFY2(closedMs < 500, qPrintable(QString::number(closedMs)));
+        QVERIFY(!dlg.isVisible());
+        QVERIFY(workerIdle(1000));
+        QVERIFY(!m_app->Vender().IsConnected());
+        QVERIFY(m_boxes->boxes().empty());
     }
 
     // "時計設定" in the main window runs the dialog modally; "戻る", Esc or the close box
