@@ -39,7 +39,9 @@ CTransferProgress::CTransferProgress(platform::Dialog *over, const std::string &
 void CTransferProgress::ShowOver()
 {
     adjustSize();
-    resize(qMax(width(), fontMetrics().horizontalAdvance(QLatin1Char('0')) * 36), height());
+    // A fixed size: the texts change while the window is up, and a window manager's frame
+    // would lag behind the window growing or shrinking under it.
+    setFixedSize(qMax(width(), fontMetrics().horizontalAdvance(QLatin1Char('0')) * 36), height());
     if (m_over) {
         const QRect d = m_over->frameGeometry();
         QRect r(QPoint(0, 0), frameSize());

@@ -174,6 +174,20 @@ QRect clientRect(WindowId window)
     return {x, y, w, h};
 }
 
+QRect frameRect(WindowId window)
+{
+    const QRect client = clientRect(window);
+    const QString text = run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window),
+                                                       QStringLiteral("_NET_FRAME_EXTENTS")});
+    const int eq = text.indexOf(QLatin1Char('='));
+    const QStringList parts = eq < 0 ? QStringList() : text.mid(eq + 1).split(QLatin1Char(','));
+    if (!client.isValid() || parts.size() != 4)
+        return client;
+    // left, right, top, bottom
+    return client.adjusted(-parts[0].trimmed().toInt(), -parts[2].trimmed().toInt(), parts[1].trimmed().toInt(),
+                           parts[3].trimmed().toInt());
+}
+
 std::vector<WindowId> stackingOrder()
 {
     const QString text = run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
@@ -266,6 +280,21 @@ void drag(const QPoint &from, const QPoint &delta, int steps)
     mouseUp(1);
 }
 
+PendingClick::PendingClick(const QPoint &at, int button) : m_process(std::make_unique<QProcess>())
+{
+    m_process->start(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()),
+                                                 QString::number(at.y()), QStringLiteral("click"),
+                                                 QString::number(button)});
+}
+
+PendingClick::~PendingClick()
+{
+    if (!m_process->waitForFinished(10000)) {
+        m_process->kill();
+        m_process->waitForFinished(1000);
+    }
+}
+
 QString copyText(const QPoint &at, int ms)
 {
     QClipboard *clipboard = QGuiApplication::clipboard();
@@ -306,6 +335,21 @@ bool hasTemplate(int templateId)
     return loadedTemplate(templateId) != nullptr;
 }
 
+namespace {
+
+std::string &executable()
+{
+    static std::string path = QUORVEL_EXE;
+    return path;
+}
+
+} // namespace
+
+void setExecutable(const std::string &path)
+{
+    executable() = path;
+}
+
 Quorvel::Quorvel(const std::string &dir, uint16_t port, const QProcessEnvironment &extra) : m_dir(dir)
 {
     const std::string runtime = dir + "/run";
@@ -323,10 +367,10 @@ Quorvel::Quorvel(const std::string &dir, uint16_t port, const QProcessEnvironmen
     m_process->setProcessEnvironment(env);
     m_process->setWorkingDirectory(QString::fromStdString(dir));
     m_process->setProcessChannelMode(QProcess::ForwardedChannels);
-    m_process->start(QStringLiteral(QUORVEL_EXE),
+    m_process->start(QString::fromStdString(executable()),
                      {QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QString::number(port)});
     if (!m_process->waitForStarted(10000)) {
-        std::fprintf(stderr, "desk: cannot start %s\n", QUORVEL_EXE);
+        std::fprintf(stderr, "desk: cannot start %s\n", executable().c_str());
         return;
     }
     m_main = waitForWindow(pid(), QStringLiteral("Pelmora"), 15000);
@@ -374,6 +418,25 @@ bool Quorvel::waitForMessage(const std::string &line, int ms) const
         const auto lines = messages();
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }, ms);
+}
+
+int Quorvel::countMessages(const std::string &part) const
+{
+    const auto lines = messages();
+    return int(std::count_if(lines.begin(), lines.end(), [&](const std::string &l) { return l.find(part) != std::string::npos; }));
+}
+
+int Quorvel::terminate(int ms)
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return -1;
+    ::kill(pid_t(m_process->processId()), SIGTERM);
+    if (!m_process->waitForFinished(ms)) {
+        m_process->kill();
+        m_process->waitForFinished(5000);
+        return -1;
+    }
+    return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
 }
 
 } // namespace desk

@@ -49,6 +49,9 @@ WindowId waitForOtherWindow(qint64 pid, const std::vector<WindowId> &known, int 
 
 // The window's client area on the screen (from xwininfo); empty when it cannot be read.
 QRect clientRect(WindowId window);
+// The window's area with the frame the window manager draws around it (its frame
+// extents); the client area when they cannot be read.
+QRect frameRect(WindowId window);
 // The window manager's stacking order of its managed windows, bottom first.
 std::vector<WindowId> stackingOrder();
 // True when `upper` is stacked above `lower` in that order (both must be listed).
@@ -78,6 +81,19 @@ void key(const QString &combination);
 // and releases there.
 void drag(const QPoint &from, const QPoint &delta, int steps = 5);
 
+// A click at `at` that is on its way: the input tool runs while the caller goes on (to
+// time what the click does). The destructor waits for the tool to end.
+class PendingClick {
+public:
+    explicit PendingClick(const QPoint &at, int button = 1);
+    ~PendingClick();
+    PendingClick(const PendingClick &) = delete;
+    PendingClick &operator=(const PendingClick &) = delete;
+
+private:
+    std::unique_ptr<QProcess> m_process;
+};
+
 // Clicks into the edit box at `at`, selects all of it (Ctrl+A), copies it (Ctrl+C) and
 // returns the clipboard's text; null when nothing came within `ms`.
 QString copyText(const QPoint &at, int ms = 3000);
@@ -94,6 +110,10 @@ QPoint controlCentre(int templateId, int controlId, const QRect &client, int sca
 bool hasTemplate(int templateId);
 
 // --- The program ---------------------------------------------------------------------------
+
+// The quorvel executable that Quorvel starts: the one built with the tests, unless another
+// is named here (a benchmark compares builds).
+void setExecutable(const std::string &path);
 
 // One run of the quorvel executable: working directory `dir`, its own runtime folder for
 // the instance guard, message boxes written to `dir`/messages.log, pointed at the vendor at
@@ -114,6 +134,11 @@ public:
     std::vector<std::string> messages() const;
     // Waits for `line` to be written to the message log.
     bool waitForMessage(const std::string &line, int ms = 10000) const;
+    // The lines of the message log that contain `part`.
+    int countMessages(const std::string &part) const;
+    // Asks it to end as the system does (SIGTERM) and waits up to `ms`: its exit status, or
+    // -1 when it did not end normally in time (then it is killed).
+    int terminate(int ms);
 
 private:
     std::string m_dir;

@@ -3,6 +3,8 @@
 // results read from the screen's pixels, the clipboard, the files it writes and the
 // simulated vendor. run_desk.sh provides the display; see desk.h for the helpers.
 #include "desk.h"
+#include "probe.h"
+#include "standins.h"
 
 #include "logo/logolayout.h"
 #include "logo/logorender.h"
@@ -36,6 +38,7 @@ constexpr int kMainDlg = 103, kShopLogoButton = 1019, kClockButton = 1007;
 constexpr int kShopDlg = 131, kSendLogo = 1101, kSaveLayout = 1103, kShopNameEdit = 1108;
 constexpr int kClockDlg = 148, kSetToPcTime = 1010, kDeviceNumberEdit = 1097, kClockBack = 1;
 constexpr int kMfpDlg = 146, kMfpReceive = 1010, kMfpSend = 1005;
+constexpr int kBack = 1; // "戻る" of the logo, clock and MFP dialogs
 constexpr int kAddressDlg = 150, kAddressEdit = 1201, kPortEdit = 1202, kConnectionTest = 1203,
               kTestResult = 1204, kAddressOk = 1;
 
@@ -44,6 +47,8 @@ const QString kPreviewTitle = QStringLiteral("印刷イメージ");
 const QString kClockTitle = QStringLiteral("時計設定");
 const QString kMfpTitle = QStringLiteral("MFP設定");
 const QString kAddressTitle = QStringLiteral("接続先設定");
+const QString kSendingTitle = QStringLiteral("送信中");
+const QString kReceivingTitle = QStringLiteral("受信中");
 
 const std::string kLogoSent = "information ok 領収書店名イメージを送信しました";
 const std::string kClockSet = "information ok 時刻情報を設定しました";
@@ -164,7 +169,9 @@ protected:
     {
         if (HasFailure())
             desk::saveShot(desk::grabScreen(), shotName("failure"));
+        auto t0 = std::chrono::steady_clock::now();
         m_app.reset();
+        fprintf(stderr, "TMP reset %lld\n", (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now()-t0).count());
         for (auto &sim : m_vendors)
             sim->stop();
     }
@@ -209,7 +216,10 @@ protected:
 
     std::string shotName(const std::string &what) const
     {
-        return std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" + what;
+        // A parameterised test's name holds a slash.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        return name + "-" + what;
     }
 
     QTemporaryDir m_tmp;
@@ -491,6 +501,180 @@ TEST_F(Desk, LogoDialogAtScaleFactorTwo)
     ASSERT_TRUE(m_app->waitForMessage(kLogoSent)) << ::testing::PrintToString(m_app->messages());
     const Difference sent = dotsDiffer(m_sim->receivedLogo(), perDot(desk::grab(m_previewClient), 2));
     EXPECT_EQ(sent.pixels, 0) << "the vendor's dots are not the preview's black blocks: " << sent.describe();
+}
+
+// --- Vendors that keep the tool waiting ----------------------------------------------------
+
+namespace {
+
+enum class Stuck { Silent, Vanished };
+enum class Flow { ClockOpen, LogoSend, MfpReceive };
+
+struct StuckCase {
+    const char *name;
+    Flow flow;
+    Stuck vendor;
+};
+
+// The dialogs with what they are doing when the vendor keeps them waiting: the clock
+// dialog reading the clock, the logo dialog sending, the MFP dialog receiving.
+const StuckCase kStuckCases[] = {
+    {"ClockDialogSilentVendor", Flow::ClockOpen, Stuck::Silent},
+    {"ClockDialogVanishedVendor", Flow::ClockOpen, Stuck::Vanished},
+    {"LogoSendSilentVendor", Flow::LogoSend, Stuck::Silent},
+    {"LogoSendVanishedVendor", Flow::LogoSend, Stuck::Vanished},
+    {"MfpReceiveSilentVendor", Flow::MfpReceive, Stuck::Silent},
+};
+
+// How long the probe pings a waiting dialog, and the bounds its answers must keep. The
+// bounds are generous: they tell a loop that answers from one that is stuck. The timing
+// goals themselves are measured by bench/desk.
+constexpr int kPingForMs = 3000, kPingPeriodMs = 75, kPingCapMs = 1000;
+constexpr double kCloseWithinMs = 500;
+
+class DeskStuckVendor : public Desk, public ::testing::WithParamInterface<StuckCase> {
+protected:
+    // Starts the vendor of the case and the tool pointed at it.
+    void startAgainstStuckVendor(Stuck vendor)
+    {
+        uint16_t port = 0;
+        if (vendor == Stuck::Silent) {
+            m_silent = std::make_unique<desk::SilentVendor>();
+            port = m_silent->port();
+        } else {
+            m_vanished = std::make_unique<desk::VanishedVendor>();
+            port = m_vanished->port();
+            ASSERT_TRUE(m_vanished->connectsHang()) << "connects to the vanished vendor do not wait";
+        }
+        ASSERT_NE(port, 0) << "no loopback listener";
+        startTool({}, port);
+        ASSERT_NE(m_main, 0u) << "the main window did not appear";
+    }
+
+    std::unique_ptr<desk::SilentVendor> m_silent;
+    std::unique_ptr<desk::VanishedVendor> m_vanished;
+};
+
+} // namespace
+
+// Whatever the vendor does, the dialog's event loop answers the window system, the
+// operation shows its progress window over the dialog (clear of "戻る"), and a click on
+// "戻る" closes the dialog at once; the tool goes on.
+TEST_P(DeskStuckVendor, DialogAnswersAndBackClosesIt)
+{
+    const StuckCase &c = GetParam();
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    ASSERT_NO_FATAL_FAILURE(startAgainstStuckVendor(c.vendor));
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    desk::WindowProbe probe;
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    ASSERT_TRUE(probe.connected());
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+
+    WindowId dlg = 0;
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    int tpl = 0;
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    QString progressTitle;
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    switch (c.flow) {
+    case Flow::ClockOpen:
+        desk::click(desk::controlCentre(kMainDlg, kClockButton, m_mainClient));
+        dlg = desk::waitForWindow(m_app->pid(), kClockTitle);
+        tpl = kClockDlg;
+        break;
+    case Flow::LogoSend:
+        ASSERT_NO_FATAL_FAILURE(openLogoDialog(1));
+        dlg = m_logo;
+        tpl = kShopDlg;
+        progressTitle = kSendingTitle;
+        break;
+    case Flow::MfpReceive:
+        desk::activate(m_main);
+        desk::key(QStringLiteral("ctrl+m"));
+        dlg = desk::waitForWindow(m_app->pid(), kMfpTitle);
+        tpl = kMfpDlg;
+        progressTitle = kReceivingTitle;
+        break;
+    }
+    ASSERT_NE(dlg, 0u) << "the dialog did not open";
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    const QRect client = desk::clientRect(dlg);
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    const QPoint back = desk::controlCentre(tpl, kBack, client);
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+
+    if (!progressTitle.isEmpty()) {
+        desk::click(desk::controlCentre(tpl, c.flow == Flow::LogoSend ? kSendLogo : kMfpReceive, client));
+        const WindowId progress = desk::waitForWindow(m_app->pid(), progressTitle, 3000);
+        ASSERT_NE(progress, 0u) << "no progress window \"" << progressTitle.toStdString() << "\"";
+        desk::saveShot(desk::grabScreen(), shotName("progress"));
+        EXPECT_TRUE(desk::stackedAbove(progress, dlg)) << "the progress window is below its dialog";
+        EXPECT_FALSE(desk::frameRect(progress).contains(back)) << "the progress window covers 戻る";
+    }
+    if (m_silent) {
+        // The dialog really is waiting on the vendor: it has connected, and what it asks for
+        // has gone out.
+        EXPECT_TRUE(desk::waitUntil([&] { return m_silent->received() > 0; }, 5000))
+            << "nothing reached the silent vendor (" << m_silent->accepted() << " connections)";
+    }
+
+    const desk::PingStats pings = probe.pingFor(dlg, kPingForMs, kPingPeriodMs, kPingCapMs);
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    EXPECT_GE(pings.sent, kPingForMs / kPingPeriodMs - 2);
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    EXPECT_EQ(pings.unanswered(), 0) << "of " << pings.sent << " pings, " << pings.unanswered()
+                                     << " were not answered within " << kPingCapMs << " ms";
+    EXPECT_LT(pings.maxAnswered(), kPingCapMs) << "median " << pings.median() << " ms";
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+
+    ASSERT_TRUE(probe.watch(dlg));
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    const auto clicked = desk::SteadyClock::now();
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    double closedMs = -1;
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    {
+        desk::PendingClick click(back);
+        closedMs = probe.msUntilGone(dlg, clicked, 5000);
+    }
+    EXPECT_GE(closedMs, 0.0) << "戻る did not close the dialog within 5 s";
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    EXPECT_LT(closedMs, kCloseWithinMs) << "戻る took " << closedMs << " ms to close the dialog";
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    if (!progressTitle.isEmpty()) {
+        EXPECT_TRUE(desk::waitUntilGone(m_app->pid(), progressTitle, 2000)) << "the progress window stayed";
+    }
+    EXPECT_TRUE(m_app->running());
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    const desk::PingStats after = probe.pingFor(m_main, 500, kPingPeriodMs, kPingCapMs);
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+    EXPECT_EQ(after.unanswered(), 0) << "the main window does not answer after the dialog closed";
+    fprintf(stderr, "TMP %d %lld\n", __LINE__, (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() % 100000);
+}
+
+INSTANTIATE_TEST_SUITE_P(, DeskStuckVendor, ::testing::ValuesIn(kStuckCases),
+                         [](const ::testing::TestParamInfo<StuckCase> &info) { return std::string(info.param.name); });
+
+// SIGTERM while a logo transfer waits on a silent vendor: the program closes its windows
+// and ends the ordinary way (status 0), well within the grace period after which it would
+// be ended by force.
+TEST_F(Desk, SigtermDuringALogoSendEndsTheProgramNormally)
+{
+    desk::SilentVendor silent;
+    startTool({}, silent.port());
+    ASSERT_NE(m_main, 0u) << "the main window did not appear";
+    ASSERT_NO_FATAL_FAILURE(openLogoDialog(1));
+    desk::click(desk::controlCentre(kShopDlg, kSendLogo, m_logoClient));
+    ASSERT_NE(desk::waitForWindow(m_app->pid(), kSendingTitle, 3000), 0u) << "no progress window";
+    ASSERT_TRUE(desk::waitUntil([&] { return silent.received() > 0; })) << "nothing reached the vendor";
+
+    constexpr int kGraceMs = 2000; // the program's own grace period
+    const auto asked = desk::SteadyClock::now();
+    const int status = m_app->terminate(kGraceMs + 2000);
+    const auto took = std::chrono::duration<double, std::milli>(desk::SteadyClock::now() - asked).count();
+    EXPECT_EQ(status, 0) << "exit status (-1: did not end, 143: ended by force after the grace period)";
+    EXPECT_LT(took, kGraceMs) << "the program took " << took << " ms to end";
 }
 
 int main(int argc, char **argv)
