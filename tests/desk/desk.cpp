@@ -1,5 +1,7 @@
 #include "desk.h"
 
+#include <cstdlib>
+
 #include "platform/dialog.h"
 
 #include <QClipboard>
@@ -339,7 +341,8 @@ namespace {
 
 std::string &executable()
 {
-    static std::string path = QUORVEL_EXE;
+    // QUORVEL_DESK_EXE runs another build of the tool (an older one, for figures to compare).
+    static std::string path = std::getenv("QUORVEL_DESK_EXE") ? std::getenv("QUORVEL_DESK_EXE") : QUORVEL_EXE;
     return path;
 }
 
