@@ -31,6 +31,7 @@
 
 #include "windowinput.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -142,7 +143,7 @@ class TestShopDlg : public QObject {
         QCOMPARE(m_app->ParseCommandLine({"quorvel", "--port", QString::number(m_sim->port())}, message),
                  CQuorvelApp::ParseResult::Run);
     }
-    // The dialog, open and connected to a simulated vendor of its own.
+    // The dialog, open and connected to a simulated vendor of its own, its session opened.
     std::unique_ptr<CShopDlg> openDialog(bool shopLogo = false)
     {
         if (!m_sim)
@@ -153,6 +154,9 @@ class TestShopDlg : public QObject {
         // The preview follows the dialog onto the screen.
         if (!QTest::qWaitFor([&] { return dlg->Canvas().isVisible(); }, 2000))
             qWarning("the preview did not appear");
+        // The session's opening runs on the worker; the cases start once it has ended.
+        if (!QTest::qWaitFor([&] { return !dlg->VenderBusy(); }, 15000))
+            qWarning("the session's opening did not end");
         return dlg;
     }
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -685,7 +689,6 @@ private slots:
         slow.delayMs = 100; // each of the 25 blocks
         startVendor(slow);
         auto dlg = openDialog();
-        waitForTheVendor(*dlg);
         click(*dlg, CShopDlg::IDC_SEND);
         CTransferProgress *progress = dlg->TransferProgress();
         QVERIFY(progress);
@@ -739,6 +742,7 @@ private slots:
         startVendor(silent);
         CShopDlg dlg(VenderSessionOf(*m_app), false);
         int ticks = -1;
+        qint64 longestGap = 0;
         bool running = false;
         QElapsedTimer closing;
         QTimer::singleShot(0, this, [&] {
@@ -747,11 +751,18 @@ private slots:
                 dlg.close();
                 return;
             }
-            click(dlg, CShopDlg::IDC_SEND);
+            // The zero-timer runs from before the click: a click that kept the event loop
+            // waiting would show as a long gap.
             int n = 0;
+            QElapsedTimer sinceTick;
             QTimer zero;
-            connect(&zero, &QTimer::timeout, this, [&n] { ++n; });
+            connect(&zero, &QTimer::timeout, this, [&] {
+                ++n;
+                longestGap = std::max(longestGap, sinceTick.restart());
+            });
             zero.start(0);
+            sinceTick.start();
+            click(dlg, CShopDlg::IDC_SEND);
             QTest::qWait(300);
             zero.stop();
             ticks = n;
@@ -771,8 +782,9 @@ private slots:
         });
         dlg.runModal();
         const qint64 closedAfter = closing.isValid() ? closing.elapsed() : -1;
-        QVERIFY2(running, "the transfer was not under way");
         QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
+        QVERIFY2(longestGap < 250, qPrintable(QString::number(longestGap)));
+        QVERIFY2(running, "the transfer was not under way");
         QVERIFY2(closedAfter >= 0 && closedAfter < 500, qPrintable(QString::number(closedAfter)));
         QVERIFY(!dlg.TransferProgress());
         QVERIFY(!dlg.isVisible());
