@@ -143,7 +143,7 @@ class TestShopDlg : public QObject {
         QCOMPARE(m_app->ParseCommandLine({"quorvel", "--port", QString::number(m_sim->port())}, message),
                  CQuorvelApp::ParseResult::Run);
     }
-    // The dialog, open and connected to a simulated vendor of its own.
+    // The dialog, open and connected to a simulated vendor of its own, its session opened.
     std::unique_ptr<CShopDlg> openDialog(bool shopLogo = false)
     {
         if (!m_sim)
@@ -154,6 +154,9 @@ class TestShopDlg : public QObject {
         // The preview follows the dialog onto the screen.
         if (!QTest::qWaitFor([&] { return dlg->Canvas().isVisible(); }, 2000))
             qWarning("the preview did not appear");
+        // The session's opening runs on the worker; the cases start once it has ended.
+        if (!QTest::qWaitFor([&] { return !dlg->VenderBusy(); }, 15000))
+            qWarning("the session's opening did not end");
         return dlg;
     }
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -686,7 +689,6 @@ private slots:
         slow.delayMs = 100; // each of the 25 blocks
         startVendor(slow);
         auto dlg = openDialog();
-        waitForTheVendor(*dlg);
         click(*dlg, CShopDlg::IDC_SEND);
         CTransferProgress *progress = dlg->TransferProgress();
         QVERIFY(progress);
