@@ -4,7 +4,6 @@
 #include "platform/controls.h"
 #include "platform/messagebox.h"
 #include "texts/clock.h"
-#include "texts/comm.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -142,15 +141,9 @@ bool CClockSetDlg::OnInitDialog()
     m_strPcTime.clear();
     DoDataExchange();
 
-    // The session opens through the dialog's own run(), so that a tick falling due while
-    // it opens (a vendor slow to take the connection) is delivered once it is open.
-    if (m_session.open)
-        run(m_session.open,
-            [](bool ok) {
-                if (!ok)
-                    platform::messageBox(commtext::kMsgNoConnection);
-            },
-            CVenderRunner::kQuietMs);
+    // Tells the operator itself when the vendor cannot be reached. A tick that falls due
+    // while the session opens (a vendor slow to take the connection) comes once it is open.
+    m_runner->Open([this] { deliverDueTick(); });
     m_bReachable = false;
     m_bControlsEnabled = false;
 

@@ -110,14 +110,16 @@ CVenderRunner::Poster CVenderRunner::MakePoster() const
     return [alive = m_alive](std::function<void()> fn) { postGuarded(alive, std::move(fn)); };
 }
 
-void CVenderRunner::Open()
+void CVenderRunner::Open(std::function<void()> after)
 {
     if (!m_session.open)
         return;
     Run(m_session.open,
-        [](bool ok) {
+        [after = std::move(after)](bool ok) {
             if (!ok)
                 platform::messageBox(commtext::kMsgNoConnection);
+            if (after)
+                after();
         },
         kQuietMs);
 }

@@ -31,8 +31,9 @@ public:
     ~CVenderRunner() override; // Close()
 
     // Opens the session on the worker; when it cannot be opened, the operator is told
-    // "通信できません。\n環境を確認してください。".
-    void Open();
+    // "通信できません。\n環境を確認してください。". `after`, when given, runs once the opening
+    // has ended (after that message).
+    void Open(std::function<void()> after = {});
     // Ends what this dialog asked for (the running operation returns at once, the waiting
     // ones never start) and closes the session behind it. Nothing comes back afterwards.
     void Close();

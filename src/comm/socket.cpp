@@ -57,7 +57,7 @@ void CWaitCancel::Begin(uint64_t ticket)
     Clear();
 }
 
-void CWaitCancel::Clear()
+void CWaitCancel::Clear() const
 {
     if (m_wake[0] < 0)
         return;
@@ -134,7 +134,7 @@ int CTimeOutSock::waitFor(short events, int waitMs)
             if (m_cancel->Cancelled())
                 return -1;
             // A cancel of an earlier operation: not this one's.
-            const_cast<CWaitCancel *>(m_cancel)->Clear();
+            m_cancel->Clear();
         }
         if (p[0].revents)
             return 1;
@@ -212,11 +212,7 @@ int CTimeOutSock::Receive(uint8_t *buffer, size_t size, int waitMs)
             return -1;
         if (w == 0)
             return TimedOut;
-        waitMs = 0; // ready: the read below takes what came, and does not wait again
-        const ssize_t again = ::recv(m_fd, buffer, size, MSG_DONTWAIT);
-        if (again >= 0)
-            return int(again);
-        return (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? TimedOut : -1;
+        waitMs = 0; // ready: the next read takes what came, and does not wait again
     }
 }
 

@@ -46,7 +46,7 @@ public:
     int WakeHandle() const { return m_wake[0]; }
     // Takes the wake-up bytes out of the pipe (the thread that waits, when the cancel was
     // not for its operation).
-    void Clear();
+    void Clear() const;
 
 private:
     int m_wake[2] = {-1, -1};

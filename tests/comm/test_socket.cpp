@@ -52,25 +52,6 @@ struct SimConnection {
     CSocketBase sock;
 };
 
-// A loopback listener of the test's own: port() to connect to.
-struct Listener {
-    explicit Listener(int backlog = 4)
-    {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-        EXPECT_EQ(::listen(fd, backlog), 0);
-        socklen_t len = sizeof a;
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-        port = ntohs(a.sin_port);
-    }
-    ~Listener() { ::close(fd); }
-    int fd = -1;
-    uint16_t port = 0;
-};
-
 } // namespace
 
 TEST(Connection, NothingListening)
@@ -238,17 +219,8 @@ TEST(Connection, ConnectGivesUpAtTheLimit)
     // A listener whose queue is full drops further connection requests, so the connect
     // waits; a shortened limit keeps the test quick (the production limit is tested below).
     Listener full(0);
-    std::vector<int> fillers;
-    for (int i = 0; i < 3; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(full.port);
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        fillers.push_back(fd);
-    }
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(full.ok);
+    full.fillQueue();
     CSocketBase sock;
     sock.SetAddress("127.0.0.1", full.port);
     sock.SetConnectSendLimit(400);
@@ -258,8 +230,6 @@ TEST(Connection, ConnectGivesUpAtTheLimit)
     EXPECT_GE(s, 0.4);
     EXPECT_LT(s, 2.0);
     EXPECT_FALSE(sock.IsConnected());
-    for (int fd : fillers)
-        ::close(fd);
 }
 
 TEST(Connection, TenSecondsAfterOpeningOnlySendsThatMustWaitFail)

@@ -28,47 +28,6 @@ double secondsSince(Clock::time_point t0)
     return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
-// A loopback listener that accepts (through the kernel's queue) and never answers; with
-// a backlog of 0 and the queue filled, further connects hang as towards a vendor that
-// has been switched off.
-struct SilentListener {
-    explicit SilentListener(int backlog = 8)
-    {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-        EXPECT_EQ(::listen(fd, backlog), 0);
-        socklen_t len = sizeof a;
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-        port = ntohs(a.sin_port);
-    }
-    // Fills the accept queue: from now on connects are not answered.
-    void fillQueue()
-    {
-        for (int i = 0; i < 3; ++i) {
-            const int f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_port = htons(port);
-            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            ::connect(f, reinterpret_cast<sockaddr *>(&a), sizeof a);
-            fillers.push_back(f);
-        }
-        std::this_thread::sleep_for(100ms);
-    }
-    ~SilentListener()
-    {
-        for (int f : fillers)
-            ::close(f);
-        ::close(fd);
-    }
-    int fd = -1;
-    uint16_t port = 0;
-    std::vector<int> fillers;
-};
-
 // Completions arrive on the worker thread; this collects them for the test's thread.
 struct Outcomes {
     std::mutex mutex;
@@ -137,7 +96,7 @@ TEST(Worker, CancelEndsTheWaitAtOnceAndOnlyWhatWasPostedBefore)
     };
     for (const Case &c : {Case{"silent vendor, reply wait", false}, Case{"vanished vendor, connect", true}}) {
         SCOPED_TRACE(c.name);
-        SilentListener silent(c.hangingConnect ? 0 : 8);
+        Listener silent(c.hangingConnect ? 0 : 8);
         if (c.hangingConnect)
             silent.fillQueue();
         COrvathVender vender;
@@ -189,7 +148,7 @@ TEST(Worker, CancelEndsTheWaitAtOnceAndOnlyWhatWasPostedBefore)
 
 TEST(Worker, DestroyingTheWorkerEndsAPendingExchange)
 {
-    SilentListener silent;
+    Listener silent;
     COrvathVender vender;
     vender.SetAddress("127.0.0.1", silent.port);
     Outcomes outcomes;
@@ -235,7 +194,7 @@ TEST(Worker, MessagesOfAnOperationComeWithItsOutcome)
 // read fails after about 3 s (three waits) instead of the opening's 10 s per connect.
 TEST(Worker, AVanishedVendorCostsAClockReadAboutThreeSeconds)
 {
-    SilentListener gone(0);
+    Listener gone(0);
     COrvathVender vender;
     vender.SetAddress("127.0.0.1", gone.port);
     ASSERT_TRUE(vender.OpenSession(1));

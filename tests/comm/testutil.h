@@ -6,6 +6,8 @@
 #include "vendorsim/vendorsim.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <arpa/inet.h>
 #include <cstdint>
 #include <cstdlib>
@@ -80,6 +82,51 @@ inline uint16_t portWithNothingListening()
     ::close(fd);
     return ntohs(a.sin_port);
 }
+
+// A loopback listener of the test's own on an ephemeral port. Connections wait in the
+// kernel's queue and are never answered unless the test accepts them. fillQueue() (with a
+// backlog of 0) fills that queue, so further connects hang, as towards a vendor that has
+// been switched off.
+struct Listener {
+    explicit Listener(int backlog = 4)
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ok = ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 && ::listen(fd, backlog) == 0;
+        socklen_t len = sizeof a;
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+        port = ntohs(a.sin_port);
+    }
+    ~Listener()
+    {
+        for (int f : fillers)
+            ::close(f);
+        ::close(fd);
+    }
+    Listener(const Listener &) = delete;
+    Listener &operator=(const Listener &) = delete;
+
+    void fillQueue()
+    {
+        for (int i = 0; i < 3; ++i) {
+            const int f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_port = htons(port);
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            ::connect(f, reinterpret_cast<sockaddr *>(&a), sizeof a);
+            fillers.push_back(f);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+
+    int fd = -1;
+    uint16_t port = 0;
+    bool ok = false;
+    std::vector<int> fillers;
+};
 
 // A simulated vendor, running on an ephemeral loopback port (null if it could not start).
 inline std::unique_ptr<vendorsim::Simulator> startSimulator(vendorsim::Faults faults = {},
