@@ -1,13 +1,11 @@
 #include "clock/venderrunner.h"
 
+#include "clock/uimailbox.h"
 #include "platform/messagebox.h"
 #include "texts/comm.h"
 
 #include <QCoreApplication>
 #include <QWidget>
-
-#include <deque>
-#include <mutex>
 
 namespace {
 
@@ -23,55 +21,6 @@ platform::MsgIcon boxIcon(VenderMessageIcon icon)
     }
     return platform::MsgIcon::Exclamation;
 }
-
-} // namespace
-
-namespace {
-
-// Carries calls from the worker thread to the user-interface thread. The calls wait in a
-// queue of its own under a standard mutex, and the user-interface thread is woken by a
-// queued call that carries no data; so every hand-over of data between the threads is
-// under one lock that the race checkers see.
-class UiMailbox : public QObject {
-    Q_OBJECT
-public:
-    // Made on the user-interface thread (by the first runner), before any worker posts.
-    static UiMailbox *instance()
-    {
-        static UiMailbox *box = new UiMailbox(QCoreApplication::instance());
-        return box;
-    }
-
-    void post(std::function<void()> fn)
-    {
-        bool wake = false;
-        {
-            std::lock_guard lock(m_mutex);
-            wake = m_calls.empty();
-            m_calls.push_back(std::move(fn));
-        }
-        if (wake)
-            QMetaObject::invokeMethod(this, "drain", Qt::QueuedConnection);
-    }
-
-    Q_INVOKABLE void drain()
-    {
-        std::deque<std::function<void()>> calls;
-        {
-            std::lock_guard lock(m_mutex);
-            calls.swap(m_calls);
-        }
-        // A call may open a message box, whose event loop drains what comes meanwhile:
-        // the calls taken here still run first, in order.
-        for (std::function<void()> &fn : calls)
-            fn();
-    }
-
-private:
-    explicit UiMailbox(QObject *parent) : QObject(parent) {}
-    std::mutex m_mutex;
-    std::deque<std::function<void()>> m_calls;
-};
 
 void postGuarded(const std::shared_ptr<bool> &alive, std::function<void()> fn)
 {
@@ -150,7 +99,7 @@ void CVenderRunner::Cancel()
         m_session.worker->CancelUpTo(m_lastTicket);
 }
 
-void CVenderRunner::Run(Operation operation, Done done, int busyAfterMs)
+void CVenderRunner::Run(Operation operation, const Done &done, int busyAfterMs)
 {
     if (m_closed || !m_session.worker || !operation) {
         // Without a vendor there is nothing to wait for: the operation fails at once, as
@@ -202,5 +151,3 @@ void CVenderRunner::showBusy(bool busy)
     }
     emit busyChanged(busy);
 }
-
-#include "venderrunner.moc"

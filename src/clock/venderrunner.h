@@ -39,7 +39,7 @@ public:
     void Close();
     // Posts an operation; `done` receives its result on the user-interface thread. busyAfterMs:
     // when the dialog shows it is busy (kAtOnce, or kQuietMs for background work).
-    void Run(Operation operation, Done done, int busyAfterMs = kAtOnce);
+    void Run(Operation operation, const Done &done, int busyAfterMs = kAtOnce);
     // Ends the operations posted so far; they end as failures (their done functions say so).
     void Cancel();
     // An operation of this dialog has been posted and has not ended yet.
