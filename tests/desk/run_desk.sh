@@ -68,19 +68,27 @@ if ! xprop -root >/dev/null 2>&1; then
 fi
 
 # openbox with its default configuration, no session manager; it manages windows once it
-# has set _NET_SUPPORTING_WM_CHECK on the root window.
-HOME=$work openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  if ! kill -0 "$wm_pid" 2>/dev/null; then
-    echo "run_desk: openbox did not start:" >&2
-    cat "$work/openbox.log" >&2
-    exit 1
-  fi
-  sleep 0.1
+# has set _NET_SUPPORTING_WM_CHECK on the root window. Now and then it cannot open a display
+# that has only just started to answer: it is given three tries.
+start_openbox() {
+  HOME=$work openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  wm_pid=$!
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    kill -0 "$wm_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$wm_pid" 2>/dev/null && wait "$wm_pid" 2>/dev/null
+  wm_pid=
+  return 1
+}
+for try in 1 2 3; do
+  start_openbox && break
+  echo "run_desk: openbox did not start (try $try):" >&2
+  cat "$work/openbox.log" >&2
+  sleep 0.5
 done
-if ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+if [[ -z $wm_pid ]]; then
   echo "run_desk: openbox does not manage the display" >&2
   exit 1
 fi
