@@ -65,7 +65,6 @@ void CVenderWorker::run()
         bool cancelled = false;
         {
             std::unique_lock lock(m_mutex);
-            m_running = false;
             m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
             if (m_queue.empty())
                 return; // stopping, nothing left
@@ -81,10 +80,14 @@ void CVenderWorker::run()
             outcome.ok = item.operation && item.operation(m_vender);
             outcome.messages = std::move(m_messages);
             m_messages.clear();
-            // Called off while it ran: a command that got to its end anyway keeps its
-            // success (the vendor has it all); one that was cut short has failed.
+        }
+        {
+            // The operation has ended before its completion hears of it. Called off while it
+            // ran: a command that got to its end anyway keeps its success (the vendor has it
+            // all); one that was cut short has failed.
             std::lock_guard lock(m_mutex);
-            cancelled = item.ticket <= m_cancelledUpTo;
+            m_running = false;
+            cancelled = cancelled || item.ticket <= m_cancelledUpTo;
         }
         outcome.cancelled = cancelled;
         if (item.completion)
