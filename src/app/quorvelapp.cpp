@@ -3,8 +3,8 @@
 #include "app/quorveldlg.h"
 #include "comm/socket.h"
 #include "platform/codepage.h"
-#include "platform/filedialog.h"
-#include "platform/messagebox.h"
+#include "platform/ui/filedialog.h"
+#include "platform/ui/messagebox.h"
 #include "platform/profile.h"
 #include "texts/comm.h"
 

@@ -2,8 +2,8 @@
 
 #include "app/quorvelapp.h"
 #include "comm/vender.h"
-#include "platform/controls.h"
-#include "platform/messagebox.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/messagebox.h"
 #include "texts/app.h"
 
 #include <QLineEdit>

@@ -1,6 +1,7 @@
 #include "logo/logolayout.h"
 
 #include "platform/atomicfile.h"
+#include "platform/textlines.h"
 #include "texts/files.h"
 #include "texts/logo.h"
 
@@ -100,18 +101,6 @@ void readTextLayerLine(std::string_view rest, LogoLayout &fileCopy)
 
 } // namespace
 
-bool nextLine(std::string_view &content, std::string_view &line)
-{
-    if (content.empty())
-        return false;
-    const size_t lf = content.find('\n');
-    line = content.substr(0, lf);
-    content.remove_prefix(lf == std::string_view::npos ? content.size() : lf + 1);
-    if (lf != std::string_view::npos && !line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-    return true;
-}
-
 void EscapeLineBreaks(std::string &dest, std::string_view text)
 {
     for (size_t i = 0; i < text.size();) {
@@ -199,16 +188,6 @@ void ReadQuotedField(std::string_view &cursor, std::string &out)
     cursor = {};
 }
 
-bool MatchKeyword(std::string_view line, std::string_view keyword)
-{
-    if (line.substr(0, keyword.size()) != keyword)
-        return false;
-    if (line.size() == keyword.size())
-        return true;
-    const char after = line[keyword.size()];
-    return after == ' ' || after == ',';
-}
-
 std::string FormatLayoutFile(const LogoLayout &layout)
 {
     std::string out = "SHOPLOGO\r\nPRINTER,";
@@ -263,7 +242,7 @@ LoadLayoutOutcome LoadLayoutFile(const QString &path, LogoLayout &fileCopy)
     return ParseLayoutFile(content, fileCopy) ? LoadLayoutOutcome::Loaded : LoadLayoutOutcome::WrongKind;
 }
 
-LogoMessage MessageFor(SaveLayoutOutcome outcome)
+OperatorMessage MessageFor(SaveLayoutOutcome outcome)
 {
     switch (outcome) {
     case SaveLayoutOutcome::Saved:
@@ -274,13 +253,13 @@ LogoMessage MessageFor(SaveLayoutOutcome outcome)
     return CannotCreateFileMessage();
 }
 
-LogoMessage MessageFor(LoadLayoutOutcome outcome)
+OperatorMessage MessageFor(LoadLayoutOutcome outcome)
 {
     switch (outcome) {
     case LoadLayoutOutcome::Loaded:
-        return MakeLogoMessage(logotext::kMsgLayoutLoaded, platform::MsgIcon::Information);
+        return MakeMessage(logotext::kMsgLayoutLoaded, platform::MsgIcon::Information);
     case LoadLayoutOutcome::CannotOpen:
-        return MakeLogoMessage(filetext::kMsgCannotOpenFile, platform::MsgIcon::Stop);
+        return MakeMessage(filetext::kMsgCannotOpenFile, platform::MsgIcon::Stop);
     case LoadLayoutOutcome::WrongKind:
         break;
     }

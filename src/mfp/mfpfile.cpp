@@ -1,6 +1,6 @@
 #include "mfp/mfpfile.h"
 
-#include "logo/logolayout.h"
+#include "platform/textlines.h"
 #include "platform/atomicfile.h"
 #include "texts/mfp.h"
 

@@ -4,11 +4,11 @@
 #include "app/configdlg.h"
 #include "app/quorvelapp.h"
 #include "app/quorveldlg.h"
-#include "clock/clocksetdlg.h"
-#include "logo/shopdlg.h"
+#include "clock/ui/clocksetdlg.h"
+#include "logo/ui/shopdlg.h"
 #include "platform/codepage.h"
 #include "platform/fonts.h"
-#include "platform/messagebox.h"
+#include "platform/ui/messagebox.h"
 #include "testutil.h"
 
 #include <QAction>

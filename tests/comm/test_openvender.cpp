@@ -2,7 +2,7 @@
 // vendor object shows, against the simulated vendor.
 #include "app/quorvelapp.h"
 #include "platform/codepage.h"
-#include "platform/messagebox.h"
+#include "platform/ui/messagebox.h"
 #include "testutil.h"
 #include "vendorsim/vendorsim.h"
 

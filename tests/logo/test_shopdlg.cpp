@@ -5,13 +5,13 @@
 #include "app/quorveldlg.h"
 #include "app/vendersessionof.h"
 #include "logo/logorender.h"
-#include "logo/shopdlg.h"
+#include "logo/ui/shopdlg.h"
 #include "logo/workfile.h"
 #include "logotestutil.h"
-#include "platform/controls.h"
-#include "platform/filedialog.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/filedialog.h"
 #include "platform/fonts.h"
-#include "platform/messagebox.h"
+#include "platform/ui/messagebox.h"
 #include "vendorsim/vendorsim.h"
 
 #include <QApplication>

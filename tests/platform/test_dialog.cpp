@@ -1,8 +1,8 @@
 // Dialogs built from templates: the template format, dialog units, the controls, and the
 // command table.
 #include "platform/codepage.h"
-#include "platform/controls.h"
-#include "platform/dialog.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/dialog.h"
 #include "platform/fonts.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 // folder and close when a timer rejects it. A watchdog ends the whole program when a dialog
 // hangs, so a hang fails the run instead of stalling it.
 #include "platform/codepage.h"
-#include "platform/filedialog.h"
+#include "platform/ui/filedialog.h"
 #include "platform/translations.h"
 
 #include <QAbstractFileIconProvider>

@@ -1,6 +1,6 @@
 #include "platform/codepage.h"
-#include "platform/filedialog.h"
-#include "platform/messagebox.h"
+#include "platform/ui/filedialog.h"
+#include "platform/ui/messagebox.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +45,17 @@ TEST(MessageBoxService, LogWritesOneUtf8LinePerBox)
     EXPECT_EQ(a, "stop ok 送信失敗しました \\n環境を確認してください。");
     EXPECT_EQ(b, "question yesno ?");
     fs::remove(log);
+}
+
+TEST(MessageBoxService, AnOperatorMessageIsShownWithOkOnlyWhenItHasText)
+{
+    platform::ScriptedMessageBoxes boxes;
+    ShowMessage(OperatorMessage{});
+    ShowMessage(WrongFileMessage());
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, platform::cp932FromUtf8("異なるファイルです！"));
+    EXPECT_EQ(boxes.boxes()[0].icon, platform::MsgIcon::Stop);
+    EXPECT_EQ(boxes.boxes()[0].buttons, platform::MsgButtons::Ok);
 }
 
 TEST(FileDialogService, ChoiceMovesTheCurrentDirectoryCancelDoesNot)

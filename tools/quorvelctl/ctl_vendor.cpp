@@ -2,7 +2,7 @@
 // before the connection is opened, so a usage error sends nothing.
 #include "ctl.h"
 
-#include "clock/reportfailure.h"
+#include "platform/messages.h"
 #include "comm/vender.h"
 #include "platform/codepage.h"
 #include "texts/clock.h"

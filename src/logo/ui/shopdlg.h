@@ -21,12 +21,10 @@
 // Texts typed or pasted into the edit boxes are kept as CP932; a character that CP932
 // cannot hold is refused with a message and the box keeps its previous text; so is a
 // background picture whose file name CP932 cannot hold (layout files keep the name).
-#include "clock/transferprogress.h"
-#include "clock/venderrunner.h"
-#include "clock/vendersession.h"
-#include "logo/canvasdlg.h"
+#include "vendorui/transferprogress.h"
+#include "vendorui/venderdialog.h"
+#include "logo/ui/canvasdlg.h"
 #include "logo/logolayout.h"
-#include "platform/dialog.h"
 
 #include <QImage>
 
@@ -36,7 +34,7 @@
 
 class QComboBox;
 
-class CShopDlg : public platform::Dialog {
+class CShopDlg : public CVenderDialog {
     Q_OBJECT
 public:
     enum { IDD = 131 };
@@ -64,7 +62,6 @@ public:
     ~CShopDlg() override;
 
     // A logo transfer is running or waiting on the vendor worker.
-    bool VenderBusy() const { return m_runner->Busy(); }
     // The progress window of the transfer under way, or nullptr.
     CTransferProgress *TransferProgress() const { return m_progress.get(); }
 
@@ -132,8 +129,6 @@ private:
 
     void TransferEnded(bool sent);
 
-    VenderSession m_session;
-    CVenderRunner *m_runner = nullptr;
     std::unique_ptr<CTransferProgress> m_progress;
     bool m_shopLogo = false;
     QString m_workFilePath; // absolute path of the work file last written

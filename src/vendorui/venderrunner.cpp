@@ -1,7 +1,7 @@
-#include "clock/venderrunner.h"
+#include "vendorui/venderrunner.h"
 
-#include "clock/uimailbox.h"
-#include "platform/messagebox.h"
+#include "vendorui/uimailbox.h"
+#include "platform/ui/messagebox.h"
 #include "texts/comm.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "logo/canvasdlg.h"
+#include "logo/ui/canvasdlg.h"
 
 #include "logo/logolayout.h"
-#include "logo/shopdlg.h"
+#include "logo/ui/shopdlg.h"
 #include "platform/codepage.h"
 #include "texts/logo.h"
 

@@ -1,12 +1,12 @@
-#include "logo/shopdlg.h"
+#include "logo/ui/shopdlg.h"
 
-#include "logo/logomessages.h"
+#include "platform/messages.h"
 #include "logo/logorender.h"
 #include "logo/workfile.h"
 #include "platform/codepage.h"
-#include "platform/controls.h"
-#include "platform/filedialog.h"
-#include "platform/messagebox.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/filedialog.h"
+#include "platform/ui/messagebox.h"
 #include "texts/logo.h"
 
 #include <QComboBox>
@@ -140,7 +140,7 @@ const platform::CommandTable<CShopDlg> CShopDlg::kCommands = {
 };
 
 CShopDlg::CShopDlg(VenderSession session, bool shopLogo)
-    : platform::Dialog(IDD), m_session(std::move(session)), m_runner(new CVenderRunner(m_session, this)),
+    : CVenderDialog(IDD, std::move(session)),
       m_shopLogo(shopLogo), m_canvas(*this)
 {
     setCommandTable(kCommands);
@@ -169,8 +169,7 @@ std::string CShopDlg::UnencodableFileNameMessage()
 
 bool CShopDlg::OnInitDialog()
 {
-    platform::Dialog::OnInitDialog();
-    m_runner->Open(); // tells the operator itself when the vendor cannot be reached
+    CVenderDialog::OnInitDialog();
 
     m_currentLayer = &m_layers[ShopNameLayer];
     m_backgroundLoaded = false;
@@ -198,10 +197,8 @@ bool CShopDlg::OnInitDialog()
 
 void CShopDlg::OnDestroy()
 {
-    platform::Dialog::OnDestroy();
+    CVenderDialog::OnDestroy(); // ends a transfer under way at once
     m_canvas.destroyWindow();
-    // Ends a transfer under way at once and closes the session behind it.
-    m_runner->Close();
     m_progress.reset();
     m_workImage = QImage();
     m_background = QImage();
@@ -467,7 +464,7 @@ void CShopDlg::SaveLayout()
         m_filePrinterType = m_printerType;
         m_fileLayers = m_layers;
     }
-    ShowLogoMessage(MessageFor(outcome));
+    ShowMessage(MessageFor(outcome));
 }
 
 void CShopDlg::LoadLayout()
@@ -483,7 +480,7 @@ void CShopDlg::LoadLayout()
     fileCopy.layers = m_fileLayers;
     const LoadLayoutOutcome outcome = LoadLayoutFile(path, fileCopy);
     if (outcome != LoadLayoutOutcome::Loaded) {
-        ShowLogoMessage(MessageFor(outcome));
+        ShowMessage(MessageFor(outcome));
         return;
     }
     m_filePrinterType = fileCopy.printerType;
@@ -509,20 +506,20 @@ void CShopDlg::LoadLayout()
     SelectLayer(ShopNameLayer);
     SetPrinterType();
     DoDataExchange();
-    ShowLogoMessage(MakeLogoMessage(logotext::kMsgLayoutLoaded, MsgIcon::Information));
+    ShowMessage(MakeMessage(logotext::kMsgLayoutLoaded, MsgIcon::Information));
 }
 
 bool CShopDlg::WriteWorkImage()
 {
     const WorkFileOutcome outcome = ::WriteWorkImage(m_workImage, QString::fromLatin1(kWorkFileName), &m_workFilePath);
-    ShowLogoMessage(MessageFor(outcome));
+    ShowMessage(MessageFor(outcome));
     return outcome == WorkFileOutcome::Written;
 }
 
 void CShopDlg::ExportHeader()
 {
     if (const std::optional<QString> path = chooseFileToWrite("Shop.H", "h", "*.h"))
-        ShowLogoMessage(MessageFor(::ExportHeader(m_workFilePath, *path)));
+        ShowMessage(MessageFor(::ExportHeader(m_workFilePath, *path)));
 }
 
 void CShopDlg::OnSendLogo()
@@ -566,9 +563,9 @@ void CShopDlg::TransferEnded(bool sent)
 {
     m_progress.reset();
     if (sent)
-        ShowLogoMessage(MakeLogoMessage(logotext::kMsgLogoSent, MsgIcon::Information));
+        ShowMessage(MakeMessage(logotext::kMsgLogoSent, MsgIcon::Information));
     else
-        ShowLogoMessage(MakeLogoMessage(logotext::kMsgLogoSendFailed, MsgIcon::Stop));
+        ShowMessage(MakeMessage(logotext::kMsgLogoSendFailed, MsgIcon::Stop));
 }
 
 void CShopDlg::OnBack()

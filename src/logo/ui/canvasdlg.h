@@ -14,7 +14,7 @@
 // previous step to the owner at once; releasing the button, or a move with it up, ends
 // the drag. Neither Escape nor Enter closes the window: it has no close box, and
 // lives exactly as long as its owner.
-#include "platform/dialog.h"
+#include "platform/ui/dialog.h"
 
 class CShopDlg;
 

@@ -1,7 +1,7 @@
-#include "clock/transferprogress.h"
+#include "vendorui/transferprogress.h"
 
 #include "platform/codepage.h"
-#include "platform/dialog.h"
+#include "platform/ui/dialog.h"
 #include "texts/clock.h"
 
 #include <QCloseEvent>

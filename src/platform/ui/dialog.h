@@ -42,7 +42,7 @@
 // while the handler of the same timer still runs is delivered once, afterwards.
 //
 // Texts given to and taken from controls are CP932 bytes.
-#include "platform/dialogtemplate.h"
+#include "platform/ui/dialogtemplate.h"
 
 #include <QDialog>
 #include <QFont>

@@ -4,6 +4,8 @@
 // QCoreApplication::applicationName()), in tests a scripted double that records each box
 // and answers from a script, and in scripted runs of the program a log file
 // (QUORVEL_MESSAGEBOX_LOG, see installMessageBoxServiceFromEnvironment).
+#include "platform/messages.h"
+
 #include <deque>
 #include <string>
 #include <vector>
@@ -12,8 +14,6 @@ class QWidget;
 
 namespace platform {
 
-// A box for which the caller names no icon shows the exclamation icon.
-enum class MsgIcon { Information, Exclamation, Stop, Question };
 enum class MsgButtons { Ok, YesNo };
 enum class MsgResult { Ok, Yes, No };
 
@@ -89,3 +89,11 @@ private:
 bool installMessageBoxServiceFromEnvironment();
 
 } // namespace platform
+
+// Shows `message` with an OK button through the message box service; nothing when the
+// message is empty.
+void ShowMessage(const OperatorMessage &message);
+
+// Asks OverwriteQuestion() (question icon, Yes and No) and returns true only when the
+// operator answers Yes.
+bool AskOverwrite();

@@ -1,7 +1,7 @@
-#include "platform/messagebox.h"
+#include "platform/ui/messagebox.h"
 
 #include "platform/codepage.h"
-#include "platform/dialog.h"
+#include "platform/ui/dialog.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -123,3 +123,15 @@ bool installMessageBoxServiceFromEnvironment()
 }
 
 } // namespace platform
+
+void ShowMessage(const OperatorMessage &message)
+{
+    if (message.shown())
+        platform::messageBox(message.text, message.icon, platform::MsgButtons::Ok);
+}
+
+bool AskOverwrite()
+{
+    return platform::messageBox(OverwriteQuestion(), platform::MsgIcon::Question, platform::MsgButtons::YesNo) ==
+           platform::MsgResult::Yes;
+}

@@ -1,12 +1,12 @@
-#include "mfp/mfpcnfdlg.h"
+#include "mfp/ui/mfpcnfdlg.h"
 
-#include "clock/reportfailure.h"
-#include "logo/logomessages.h"
+#include "vendorui/reportfailure.h"
+#include "platform/messages.h"
 #include "mfp/mfpfile.h"
 #include "platform/codepage.h"
-#include "platform/controls.h"
-#include "platform/filedialog.h"
-#include "platform/messagebox.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/filedialog.h"
+#include "platform/ui/messagebox.h"
 #include "texts/files.h"
 #include "texts/mfp.h"
 
@@ -69,7 +69,7 @@ const platform::CommandTable<CMfpcnfDlg> CMfpcnfDlg::kCommands = {
 };
 
 CMfpcnfDlg::CMfpcnfDlg(VenderSession session)
-    : platform::Dialog(IDD), m_session(std::move(session)), m_runner(new CVenderRunner(m_session, this))
+    : CVenderDialog(IDD, std::move(session))
 {
     connect(m_runner, &CVenderRunner::busyChanged, this, [this](bool busy) {
         for (int id : {IDC_RECEIVE, IDC_SEND, IDC_LOAD})
@@ -121,8 +121,7 @@ QComboBox *CMfpcnfDlg::paperList(size_t field) const
 
 bool CMfpcnfDlg::OnInitDialog()
 {
-    platform::Dialog::OnInitDialog();
-    m_runner->Open(); // tells the operator itself when the vendor cannot be reached
+    CVenderDialog::OnInitDialog();
     m_params = MfpParameterSet::Initial();
     m_currentEntry.reset();
     m_currentKind = 0;
@@ -133,9 +132,7 @@ bool CMfpcnfDlg::OnInitDialog()
 
 void CMfpcnfDlg::OnDestroy()
 {
-    platform::Dialog::OnDestroy();
-    // Ends a transfer under way at once and closes the session behind it.
-    m_runner->Close();
+    CVenderDialog::OnDestroy(); // ends a transfer under way at once
     m_progress.reset();
 }
 
@@ -394,9 +391,9 @@ void CMfpcnfDlg::OnSave()
             platform::MsgResult::Yes)
         return;
     if (SaveMfpFile(chosen->path, m_params) == MfpSaveOutcome::Saved)
-        ShowLogoMessage(FileWrittenMessage());
+        ShowMessage(FileWrittenMessage());
     else
-        ShowLogoMessage(CannotCreateFileMessage());
+        ShowMessage(CannotCreateFileMessage());
 }
 
 void CMfpcnfDlg::OnLoad()
@@ -410,7 +407,7 @@ void CMfpcnfDlg::OnLoad()
             platform::messageBox(filetext::kMsgCannotOpenFile, MsgIcon::Stop);
             break;
         case MfpLoadOutcome::WrongKind:
-            ShowLogoMessage(WrongFileMessage());
+            ShowMessage(WrongFileMessage());
             break;
         }
     }

@@ -9,7 +9,7 @@
 // Operations the operator starts show it at once; the ones the dialog starts by itself
 // (opening the session, the clock's polling) only when they take longer than a moment, so
 // a vendor that answers at once makes nothing flicker.
-#include "clock/vendersession.h"
+#include "vendorui/vendersession.h"
 
 #include <QObject>
 #include <QTimer>

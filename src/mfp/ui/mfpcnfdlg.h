@@ -15,11 +15,9 @@
 // disabled (a load would be overwritten by the parts received); "戻る" ends it at once.
 // A receive works on a copy of the set: the parts received before a failure or a cancel go
 // into m_params when it ends, as they would have had it stopped there.
-#include "clock/transferprogress.h"
-#include "clock/venderrunner.h"
-#include "clock/vendersession.h"
+#include "vendorui/transferprogress.h"
+#include "vendorui/venderdialog.h"
 #include "mfp/mfpparams.h"
-#include "platform/dialog.h"
 
 #include <memory>
 #include <optional>
@@ -27,7 +25,7 @@
 class QComboBox;
 class QTreeWidget;
 
-class CMfpcnfDlg : public platform::Dialog {
+class CMfpcnfDlg : public CVenderDialog {
     Q_OBJECT
 public:
     enum { IDD = 146 };
@@ -67,7 +65,6 @@ public:
     int CurrentKind() const { return m_currentKind; }
     QTreeWidget *Tree() const { return m_tree; }
     // A receive or send is running or waiting on the vendor worker.
-    bool VenderBusy() const { return m_runner->Busy(); }
     // The progress window of the transfer under way, or nullptr.
     CTransferProgress *TransferProgress() const { return m_progress.get(); }
 
@@ -99,8 +96,6 @@ private:
     void Transfer(const std::string &captionCp932, std::function<bool(COrvathVender &, const MfpPartHook &)> carry,
                   std::function<void(bool)> done);
 
-    VenderSession m_session;
-    CVenderRunner *m_runner = nullptr;
     std::unique_ptr<CTransferProgress> m_progress;
     QComboBox *m_cbScanCharging = nullptr;
     QComboBox *m_cbFaxLine2 = nullptr;

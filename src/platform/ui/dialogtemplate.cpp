@@ -1,4 +1,4 @@
-#include "platform/dialogtemplate.h"
+#include "platform/ui/dialogtemplate.h"
 
 #include <QDir>
 #include <QFile>

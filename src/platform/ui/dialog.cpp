@@ -1,8 +1,8 @@
-#include "platform/dialog.h"
+#include "platform/ui/dialog.h"
 
 #include "platform/codepage.h"
-#include "platform/controls.h"
-#include "platform/windowhints.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/windowhints.h"
 
 #include <QApplication>
 #include <QButtonGroup>

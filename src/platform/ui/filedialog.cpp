@@ -1,7 +1,7 @@
-#include "platform/filedialog.h"
+#include "platform/ui/filedialog.h"
 
 #include "platform/codepage.h"
-#include "platform/dialog.h"
+#include "platform/ui/dialog.h"
 
 #include <QApplication>
 #include <QCoreApplication>

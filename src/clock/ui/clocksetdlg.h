@@ -18,9 +18,7 @@
 // operation (ticks never queue up). Ticks go on while one of the dialog's message boxes is
 // open, so the displays keep refreshing behind it. While the operator's clock or number
 // setting runs, the three buttons that start one are disabled.
-#include "clock/venderrunner.h"
-#include "clock/vendersession.h"
-#include "platform/dialog.h"
+#include "vendorui/venderdialog.h"
 
 #include <ctime>
 #include <functional>
@@ -29,7 +27,7 @@
 class QComboBox;
 class QLineEdit;
 
-class CClockSetDlg : public platform::Dialog {
+class CClockSetDlg : public CVenderDialog {
     Q_OBJECT
 public:
     enum { IDD = 148 };
@@ -66,7 +64,6 @@ public:
     bool Reachable() const { return m_bReachable; }
     bool ControlsEnabled() const { return m_bControlsEnabled; }
     // An operation of the dialog is running or waiting on the vendor worker.
-    bool VenderBusy() const { return m_runner->Busy(); }
 
     // The text shown when the vendor's clock cannot be read.
     static const std::string &CommErrorText();
@@ -77,6 +74,8 @@ protected:
     bool OnInitDialog() override;
     void OnTimer(int id) override;
     void OnDestroy() override;
+    void BeforeOpening() override;
+    void AfterOpening() override;
 
     // The PC's clock; tests stand in for it.
     virtual std::time_t CurrentTime() const;
@@ -109,7 +108,6 @@ private:
     void setClock(std::function<bool(DeviceDateTime &)> timeToSend);
     void deliverDueTick();
 
-    VenderSession m_session;
     QLineEdit *m_editDeviceNumber = nullptr;
     QComboBox *m_cbYear = nullptr;
     QComboBox *m_cbMonth = nullptr;
@@ -120,7 +118,6 @@ private:
     std::string m_strPcTime;      // CP932
     bool m_bReachable = false;
     bool m_bControlsEnabled = false;
-    CVenderRunner *m_runner = nullptr;
     bool m_busy = false;    // the runner shows the dialog busy
     bool m_tickDue = false; // a tick fell due while an operation ran
 

@@ -1,8 +1,8 @@
-#include "clock/clocksetdlg.h"
+#include "clock/ui/clocksetdlg.h"
 
-#include "clock/reportfailure.h"
-#include "platform/controls.h"
-#include "platform/messagebox.h"
+#include "vendorui/reportfailure.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/messagebox.h"
 #include "texts/clock.h"
 
 #include <QComboBox>
@@ -83,7 +83,7 @@ const platform::CommandTable<CClockSetDlg> CClockSetDlg::kCommands = {
 };
 
 CClockSetDlg::CClockSetDlg(VenderSession session)
-    : platform::Dialog(IDD), m_session(std::move(session)), m_runner(new CVenderRunner(m_session, this))
+    : CVenderDialog(IDD, std::move(session))
 {
     setCommandTable(kCommands);
     connect(m_runner, &CVenderRunner::busyChanged, this, [this](bool busy) {
@@ -136,14 +136,7 @@ bool CClockSetDlg::LocalNow(LocalTime &out) const
 
 bool CClockSetDlg::OnInitDialog()
 {
-    platform::Dialog::OnInitDialog();
-    m_strDeviceClock.clear();
-    m_strPcTime.clear();
-    DoDataExchange();
-
-    // Tells the operator itself when the vendor cannot be reached. A tick that falls due
-    // while the session opens (a vendor slow to take the connection) comes once it is open.
-    m_runner->Open([this] { deliverDueTick(); });
+    CVenderDialog::OnInitDialog();
     m_bReachable = false;
     m_bControlsEnabled = false;
 
@@ -177,11 +170,23 @@ bool CClockSetDlg::OnInitDialog()
     return true;
 }
 
+void CClockSetDlg::BeforeOpening()
+{
+    m_strDeviceClock.clear();
+    m_strPcTime.clear();
+    DoDataExchange();
+}
+
+void CClockSetDlg::AfterOpening()
+{
+    // A tick that fell due while the session opened (a vendor slow to take the connection)
+    // comes once it is open.
+    deliverDueTick();
+}
+
 void CClockSetDlg::OnDestroy()
 {
-    platform::Dialog::OnDestroy();
-    // Ends at once whatever still runs on the worker, and closes the session behind it.
-    m_runner->Close();
+    CVenderDialog::OnDestroy();
     stopWindowTimer(kClockTimer);
 }
 

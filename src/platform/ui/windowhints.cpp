@@ -1,4 +1,4 @@
-#include "platform/windowhints.h"
+#include "platform/ui/windowhints.h"
 
 #include <QGuiApplication>
 #include <QWidget>
