@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/ui/filedialog.h"
 #include "platform/ui/messagebox.h"
+#include "vendorui/vendersession.h"
 #include "platform/profile.h"
 #include "texts/comm.h"
 
@@ -229,12 +230,6 @@ bool CQuorvelApp::SaveVenderAddress()
 {
     return platform::writeProfileStrings(m_settingsPath, {{"VENDER", "ADDRESS", m_host},
                                                           {"VENDER", "PORT", std::to_string(m_port)}});
-}
-
-bool CQuorvelApp::ConnectVender(COrvathVender &vender, const std::string &host, uint16_t port)
-{
-    vender.SetAddress(host, port);
-    return vender.OpenSession(1);
 }
 
 void CQuorvelApp::OpenVender()

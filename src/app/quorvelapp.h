@@ -68,9 +68,6 @@ public:
     // The thread that carries out the vendor object's operations for the dialogs (made on
     // first use; from then on the vendor object is touched on that thread only).
     CVenderWorker &VenderWorker();
-    // The connection step of OpenVender, without the message: connects `vender` to the
-    // given address. Runs wherever the vendor object's operations run.
-    static bool ConnectVender(COrvathVender &vender, const std::string &host, uint16_t port);
 
     // The executable's file name without folder and extension: names the single-instance
     // guard and is the caption of every message box.

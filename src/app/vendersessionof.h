@@ -8,7 +8,5 @@
 // vendor dialog is open.
 inline VenderSession VenderSessionOf(CQuorvelApp &app)
 {
-    return {&app.VenderWorker(),
-            [host = app.host(), port = app.port()](COrvathVender &v) { return CQuorvelApp::ConnectVender(v, host, port); },
-            [](COrvathVender &v) { v.CloseSession(); }};
+    return MakeVenderSession(app.VenderWorker(), app.host(), app.port());
 }
