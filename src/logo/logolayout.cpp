@@ -7,8 +7,6 @@
 
 #include <QFile>
 
-#include <limits>
-
 namespace {
 
 bool isLeadByte(unsigned char c)
@@ -33,33 +31,6 @@ size_t charLength(std::string_view s, size_t i)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-// Decimal digits from `i` on, held within the 32-bit range; `i` ends after the run.
-int32_t readDigits(std::string_view s, size_t &i, bool negative)
-{
-    const int64_t limit = negative ? -int64_t(std::numeric_limits<int32_t>::min())
-                                   : int64_t(std::numeric_limits<int32_t>::max());
-    int64_t v = 0;
-    for (; i < s.size() && isDigit(s[i]); ++i) {
-        v = v * 10 + (s[i] - '0');
-        if (v > limit)
-            v = limit;
-    }
-    return int32_t(negative ? -v : v);
-}
-
-// The C library's decimal conversion: leading white space, an optional sign, the digits up
-// to the first other byte; 0 when there are none.
-int32_t parseDecimal(std::string_view s)
-{
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        negative = s[i++] == '-';
-    return readDigits(s, i, negative);
 }
 
 void appendQuoted(std::string &line, std::string_view text)
@@ -140,9 +111,11 @@ int32_t ReadIntField(std::string_view &cursor)
         cursor = {};
         return 0;
     }
-    const bool negative = i > 0 && cursor[i - 1] == '-';
-    const int32_t v = readDigits(cursor, i, negative);
-    cursor.remove_prefix(i);
+    // The number starts at a minus sign right in front of the digits, else at the digits.
+    const size_t start = i > 0 && cursor[i - 1] == '-' ? i - 1 : i;
+    size_t used = 0;
+    const int32_t v = ReadDecimal(cursor.substr(start), &used);
+    cursor.remove_prefix(start + used);
     return v;
 }
 
@@ -213,7 +186,7 @@ bool ParseLayoutFile(std::string_view content, LogoLayout &fileCopy)
         const std::string_view key = line.substr(0, comma);
         const std::string_view rest = line.substr(comma + 1);
         if (key == "PRINTER") {
-            read.printerType = parseDecimal(rest);
+            read.printerType = ReadDecimal(rest);
         } else if (key == "BGLAYER") {
             read.backgroundName.clear();
             for (char c : rest)

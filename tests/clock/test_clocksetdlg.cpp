@@ -8,6 +8,7 @@
 #include "app/vendersessionof.h"
 #include "clock/ui/clocksetdlg.h"
 #include "vendorui/reportfailure.h"
+#include "platform/calendar.h"
 #include "platform/codepage.h"
 #include "platform/ui/controls.h"
 #include "platform/fonts.h"
@@ -585,8 +586,8 @@ private slots:
         QFETCH(int, year);
         QFETCH(int, month);
         QFETCH(int, day);
-        QVERIFY(CClockSetDlg::DateExists(year, month, day));
-        QVERIFY(!CClockSetDlg::DateExists(year, month, day + 1));
+        QVERIFY(platform::dateExists(year, month, day));
+        QVERIFY(!platform::dateExists(year, month, day + 1));
     }
 
     void deviceNumberIsCheckedAndFilledUp_data()

@@ -86,6 +86,7 @@ TEST_F(Ctl, UsageErrorsSendNothing)
     }
     EXPECT_EQ(ctl("number set \xEF\xBD\xB1").err, "半角英数文字以外は使用できません\n");
     EXPECT_EQ(ctl("--port 0 clock get", false).status, 2);
+    EXPECT_EQ(ctl("--port +" + std::to_string(port) + " clock get", false).status, 2); // no sign
     EXPECT_EQ(sim->exchanges(), 0);
 }
 

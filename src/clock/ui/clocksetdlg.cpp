@@ -1,6 +1,7 @@
 #include "clock/ui/clocksetdlg.h"
 
 #include "vendorui/reportfailure.h"
+#include "platform/calendar.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/messagebox.h"
 #include "texts/clock.h"
@@ -113,15 +114,6 @@ const std::string &CClockSetDlg::CommErrorText()
 {
     static const std::string text = clocktext::kCommError;
     return text;
-}
-
-bool CClockSetDlg::DateExists(int year, int month, int day)
-{
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12 || day < 1)
-        return false;
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
 }
 
 std::time_t CClockSetDlg::CurrentTime() const
@@ -381,7 +373,7 @@ void CClockSetDlg::OnSetEdited()
     t.hour = platform::comboCurSel(m_cbHour);
     t.minute = platform::comboCurSel(m_cbMinute);
     t.second = 0;
-    if (!DateExists(t.year, t.month, t.day)) {
+    if (!platform::dateExists(t.year, t.month, t.day)) {
         char date[64];
         std::snprintf(date, sizeof date, "%04d/%02d/%02d", t.year, t.month, t.day);
         platform::messageBox(date + std::string(clocktext::kMsgNoSuchDate),

@@ -67,8 +67,6 @@ public:
 
     // The text shown when the vendor's clock cannot be read.
     static const std::string &CommErrorText();
-    // Whether the date exists in the calendar (30 April yes, 31 April no).
-    static bool DateExists(int year, int month, int day);
 
 protected:
     bool OnInitDialog() override;

@@ -124,7 +124,7 @@ bool CMfpcnfDlg::OnInitDialog()
     CVenderDialog::OnInitDialog();
     m_params = MfpParameterSet::Initial();
     m_currentEntry.reset();
-    m_currentKind = 0;
+    m_currentKind = MfpParamKind::Paper;
     FillLists();
     refresh();
     return true;
@@ -175,17 +175,17 @@ void CMfpcnfDlg::OnTreeSelChanged()
     const int tag = selected->data(0, kTagRole).toInt();
     switch (tag & ~0xF) {
     case TAG_PAPER:
-        m_currentKind = 0;
+        m_currentKind = MfpParamKind::Paper;
         if (tag & 0xF)
             m_currentEntry = size_t((tag & 0xF) - 1);
         else
             m_currentEntry.reset();
         break;
     case TAG_FAX_LINE2:
-        m_currentKind = 1;
+        m_currentKind = MfpParamKind::FaxLine2;
         break;
     case TAG_SCAN_CHARGING:
-        m_currentKind = 2;
+        m_currentKind = MfpParamKind::ScanCharging;
         break;
     default:
         return;
@@ -195,30 +195,32 @@ void CMfpcnfDlg::OnTreeSelChanged()
 
 void CMfpcnfDlg::ShowPanel()
 {
-    const bool paper = m_currentKind == 0;
+    const bool paper = m_currentKind == MfpParamKind::Paper;
     for (size_t f = PaperCodeIndex; f < kMfpEntrySize; ++f)
         if (QComboBox *list = paperList(f))
             list->setVisible(paper);
     for (int id = IDC_PAPER_FIRST_LABEL; id <= IDC_PAPER_LAST_LABEL; ++id)
         showItem(id, paper);
-    showItem(IDC_FAX_LABEL, m_currentKind == 1);
-    showItem(IDC_FAX_LINE2, m_currentKind == 1);
-    showItem(IDC_SCAN_LABEL, m_currentKind == 2);
-    showItem(IDC_SCAN_CHARGING, m_currentKind == 2);
+    const bool fax = m_currentKind == MfpParamKind::FaxLine2;
+    const bool scan = m_currentKind == MfpParamKind::ScanCharging;
+    showItem(IDC_FAX_LABEL, fax);
+    showItem(IDC_FAX_LINE2, fax);
+    showItem(IDC_SCAN_LABEL, scan);
+    showItem(IDC_SCAN_CHARGING, scan);
 }
 
 void CMfpcnfDlg::ModelToControls()
 {
     switch (m_currentKind) {
-    case 1:
+    case MfpParamKind::FaxLine2:
         setItemText(IDC_TITLE, mfptext::kTreeFaxLine2);
         platform::comboSetCurSel(m_cbFaxLine2, m_params.faxLine2());
         return;
-    case 2:
+    case MfpParamKind::ScanCharging:
         setItemText(IDC_TITLE, mfptext::kTreeScanCharging);
         platform::comboSetCurSel(m_cbScanCharging, m_params.scanCharging());
         return;
-    default:
+    case MfpParamKind::Paper:
         break;
     }
     bool editable = false;
@@ -243,17 +245,17 @@ void CMfpcnfDlg::ControlsToModel()
     // A list with no row selected stores 255; paperNumber is never changed here.
     auto row = [](const QComboBox *list) { return uint8_t(platform::comboCurSel(list)); };
     switch (m_currentKind) {
-    case 0:
+    case MfpParamKind::Paper:
         if (m_currentEntry) {
             MfpPaperEntry e = m_params.entry(*m_currentEntry);
             for (size_t f = PaperCodeIndex; f < kMfpEntrySize; ++f)
                 e[f] = row(paperList(f));
         }
         break;
-    case 1:
+    case MfpParamKind::FaxLine2:
         m_params.faxLine2() = row(m_cbFaxLine2);
         break;
-    case 2:
+    case MfpParamKind::ScanCharging:
         m_params.scanCharging() = row(m_cbScanCharging);
         break;
     }

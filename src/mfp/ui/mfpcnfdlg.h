@@ -62,7 +62,7 @@ public:
 
     const MfpParameterSet &Params() const { return m_params; }
     std::optional<size_t> CurrentEntry() const { return m_currentEntry; }
-    int CurrentKind() const { return m_currentKind; }
+    MfpParamKind CurrentKind() const { return m_currentKind; }
     QTreeWidget *Tree() const { return m_tree; }
     // A receive or send is running or waiting on the vendor worker.
     // The progress window of the transfer under way, or nullptr.
@@ -112,8 +112,8 @@ private:
     QComboBox *m_cbPaperCode = nullptr;
     QTreeWidget *m_tree = nullptr;
     MfpParameterSet m_params;
-    std::optional<size_t> m_currentEntry; // entry 0-9 of m_params, or none
-    int m_currentKind = 0;                // an MfpParamKind value: 0 paper, 1 FAX, 2 scan
+    std::optional<size_t> m_currentEntry;             // entry 0-9 of m_params, or none
+    MfpParamKind m_currentKind = MfpParamKind::Paper; // the part of the set the panel shows
 
     static const platform::CommandTable<CMfpcnfDlg> kCommands;
 };

@@ -249,126 +249,169 @@ void Dialog::widenCutLabels()
     }
 }
 
+namespace {
+
+// One small factory per kind of control: each makes the widget of a template control as
+// a child of the dialog and routes its notifications to the dialog's command().
+
+Qt::Alignment horizontalAlignment(const ControlTemplate &c)
+{
+    return c.has("center") ? Qt::AlignHCenter : c.has("right") ? Qt::AlignRight : Qt::AlignLeft;
+}
+
+QWidget *makeStatic(Dialog &d, const ControlTemplate &c)
+{
+    auto *l = new QLabel(&d);
+    l->setAlignment(horizontalAlignment(c) | (c.has("vcenter") ? Qt::AlignVCenter : Qt::AlignTop));
+    l->setWordWrap(!c.has("nowrap") && !c.has("vcenter"));
+    if (c.has("sunken")) {
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setLineWidth(1);
+    }
+    l->setProperty("quorvelNoPrefix", c.has("noprefix"));
+    l->setProperty("quorvelText", c.text);
+    l->setText(c.has("noprefix") ? c.text : withoutMnemonics(c.text));
+    return l;
+}
+
+QWidget *makeButton(Dialog &d, const ControlTemplate &c)
+{
+    auto *b = new QPushButton(c.text, &d);
+    // The default button is the template's and stays so: a button that had the focus once
+    // must not take over Enter for the rest of the dialog's life.
+    b->setAutoDefault(false);
+    b->setDefault(c.kind == ControlKind::DefButton);
+    if (const int id = c.id; id != -1)
+        QObject::connect(b, &QPushButton::clicked, &d, [dlg = &d, id] { dlg->command(id, Notify::Clicked); });
+    return b;
+}
+
+QWidget *makeGroupBox(Dialog &d, const ControlTemplate &c)
+{
+    auto *g = new GroupFrame(c.text, &d);
+    g->setAttribute(Qt::WA_TransparentForMouseEvents);
+    g->setFocusPolicy(Qt::NoFocus);
+    return g;
+}
+
+// Radio buttons and check boxes.
+QWidget *makeCheckable(Dialog &d, const ControlTemplate &c)
+{
+    QAbstractButton *b = nullptr;
+    if (c.kind == ControlKind::Radio) {
+        b = new QRadioButton(c.text, &d);
+        b->setAutoExclusive(false); // exclusive within its template group only
+    } else {
+        b = new QCheckBox(c.text, &d);
+    }
+    if (const int id = c.id; id != -1)
+        QObject::connect(b, &QAbstractButton::clicked, &d, [dlg = &d, id] { dlg->command(id, Notify::Clicked); });
+    return b;
+}
+
+QWidget *makeMultilineEdit(Dialog &d, const ControlTemplate &c)
+{
+    auto *e = new QPlainTextEdit(&d);
+    e->setTabChangesFocus(true);
+    e->setLineWrapMode(c.has("autohscroll") || c.has("hscroll") ? QPlainTextEdit::NoWrap
+                                                                : QPlainTextEdit::WidgetWidth);
+    e->setVerticalScrollBarPolicy(c.has("vscroll") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    e->setHorizontalScrollBarPolicy(c.has("hscroll") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    e->setReadOnly(c.has("readonly"));
+    if (!c.has("border"))
+        e->setFrameStyle(QFrame::NoFrame);
+    QTextOption opt = e->document()->defaultTextOption();
+    opt.setAlignment(horizontalAlignment(c));
+    e->document()->setDefaultTextOption(opt);
+    e->setPlainText(c.text);
+    if (!c.has("wantreturn"))
+        e->installEventFilter(&d); // Enter presses the default button
+    if (const int id = c.id; id != -1)
+        QObject::connect(e, &QPlainTextEdit::textChanged, &d, [dlg = &d, id] { dlg->command(id, Notify::Change); });
+    return e;
+}
+
+QWidget *makeEdit(Dialog &d, const ControlTemplate &c)
+{
+    if (c.has("multiline"))
+        return makeMultilineEdit(d, c);
+    auto *e = new QLineEdit(c.text, &d);
+    e->setAlignment(horizontalAlignment(c) | Qt::AlignVCenter);
+    e->setFrame(c.has("border"));
+    e->setReadOnly(c.has("readonly"));
+    if (c.has("password"))
+        e->setEchoMode(QLineEdit::Password);
+    if (const int id = c.id; id != -1)
+        QObject::connect(e, &QLineEdit::textChanged, &d, [dlg = &d, id] { dlg->command(id, Notify::Change); });
+    return e;
+}
+
+QWidget *makeCombo(Dialog &d, const ControlTemplate &c)
+{
+    auto *combo = new QComboBox(&d);
+    combo->setEditable(c.has("dropdown"));
+    if (combo->isEditable())
+        combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setProperty("quorvelSorted", c.has("sort"));
+    for (const QString &s : c.items)
+        comboAddString(combo, toCp932(s));
+    combo->setCurrentIndex(-1);
+    if (const int id = c.id; id != -1) {
+        QObject::connect(combo, &QComboBox::activated, &d, [dlg = &d, id] {
+            dlg->command(id, Notify::SelChange);
+            dlg->command(id, Notify::SelEndOk);
+        });
+    }
+    return combo;
+}
+
+QWidget *makeTree(Dialog &d, const ControlTemplate &c)
+{
+    auto *tree = new QTreeWidget(&d);
+    tree->setHeaderHidden(true);
+    tree->setColumnCount(1);
+    tree->setRootIsDecorated(c.has("linesatroot") || c.has("hasbuttons"));
+    tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree->setDragDropMode(QAbstractItemView::NoDragDrop);
+    if (!c.has("border"))
+        tree->setFrameStyle(QFrame::NoFrame);
+    if (c.has("singleexpand")) {
+        QObject::connect(tree, &QTreeWidget::itemExpanded, tree, [tree](QTreeWidgetItem *opened) {
+            QTreeWidgetItem *parent = opened->parent();
+            const int n = parent ? parent->childCount() : tree->topLevelItemCount();
+            for (int i = 0; i < n; ++i) {
+                QTreeWidgetItem *sibling = parent ? parent->child(i) : tree->topLevelItem(i);
+                if (sibling != opened)
+                    sibling->setExpanded(false);
+            }
+        });
+    }
+    if (const int id = c.id; id != -1)
+        QObject::connect(tree, &QTreeWidget::currentItemChanged, &d,
+                         [dlg = &d, id] { dlg->command(id, Notify::TreeSelChanged); });
+    return tree;
+}
+
+struct ControlFactory {
+    ControlKind kind;
+    QWidget *(*make)(Dialog &, const ControlTemplate &);
+};
+
+const ControlFactory kControlFactories[] = {
+    {ControlKind::Static, makeStatic},       {ControlKind::Button, makeButton},
+    {ControlKind::DefButton, makeButton},    {ControlKind::GroupBox, makeGroupBox},
+    {ControlKind::Radio, makeCheckable},     {ControlKind::CheckBox, makeCheckable},
+    {ControlKind::Edit, makeEdit},           {ControlKind::Combo, makeCombo},
+    {ControlKind::Tree, makeTree},
+};
+
+} // namespace
+
 QWidget *Dialog::makeControl(const ControlTemplate &c)
 {
-    const int id = c.id;
-    switch (c.kind) {
-    case ControlKind::Static: {
-        auto *l = new QLabel(this);
-        Qt::Alignment a = c.has("center") ? Qt::AlignHCenter : c.has("right") ? Qt::AlignRight : Qt::AlignLeft;
-        a |= c.has("vcenter") ? Qt::AlignVCenter : Qt::AlignTop;
-        l->setAlignment(a);
-        l->setWordWrap(!c.has("nowrap") && !c.has("vcenter"));
-        if (c.has("sunken")) {
-            l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            l->setLineWidth(1);
-        }
-        l->setProperty("quorvelNoPrefix", c.has("noprefix"));
-        l->setProperty("quorvelText", c.text);
-        l->setText(c.has("noprefix") ? c.text : withoutMnemonics(c.text));
-        return l;
-    }
-    case ControlKind::Button:
-    case ControlKind::DefButton: {
-        auto *b = new QPushButton(c.text, this);
-        // The default button is the template's and stays so: a button that had the focus
-        // once must not take over Enter for the rest of the dialog's life.
-        b->setAutoDefault(false);
-        b->setDefault(c.kind == ControlKind::DefButton);
-        if (id != -1)
-            connect(b, &QPushButton::clicked, this, [this, id] { command(id, Notify::Clicked); });
-        return b;
-    }
-    case ControlKind::GroupBox: {
-        auto *g = new GroupFrame(c.text, this);
-        g->setAttribute(Qt::WA_TransparentForMouseEvents);
-        g->setFocusPolicy(Qt::NoFocus);
-        return g;
-    }
-    case ControlKind::Radio:
-    case ControlKind::CheckBox: {
-        QAbstractButton *b = c.kind == ControlKind::Radio ? static_cast<QAbstractButton *>(new QRadioButton(c.text, this))
-                                                          : new QCheckBox(c.text, this);
-        if (c.kind == ControlKind::Radio)
-            b->setAutoExclusive(false); // exclusive within its template group only
-        if (id != -1)
-            connect(b, &QAbstractButton::clicked, this, [this, id] { command(id, Notify::Clicked); });
-        return b;
-    }
-    case ControlKind::Edit: {
-        const Qt::Alignment a = c.has("center") ? Qt::AlignHCenter : c.has("right") ? Qt::AlignRight : Qt::AlignLeft;
-        if (c.has("multiline")) {
-            auto *e = new QPlainTextEdit(this);
-            e->setTabChangesFocus(true);
-            e->setLineWrapMode(c.has("autohscroll") || c.has("hscroll") ? QPlainTextEdit::NoWrap
-                                                                        : QPlainTextEdit::WidgetWidth);
-            e->setVerticalScrollBarPolicy(c.has("vscroll") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-            e->setHorizontalScrollBarPolicy(c.has("hscroll") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-            e->setReadOnly(c.has("readonly"));
-            if (!c.has("border"))
-                e->setFrameStyle(QFrame::NoFrame);
-            QTextOption opt = e->document()->defaultTextOption();
-            opt.setAlignment(a);
-            e->document()->setDefaultTextOption(opt);
-            e->setPlainText(c.text);
-            if (!c.has("wantreturn"))
-                e->installEventFilter(this); // Enter presses the default button
-            if (id != -1)
-                connect(e, &QPlainTextEdit::textChanged, this, [this, id] { command(id, Notify::Change); });
-            return e;
-        }
-        auto *e = new QLineEdit(c.text, this);
-        e->setAlignment(a | Qt::AlignVCenter);
-        e->setFrame(c.has("border"));
-        e->setReadOnly(c.has("readonly"));
-        if (c.has("password"))
-            e->setEchoMode(QLineEdit::Password);
-        if (id != -1)
-            connect(e, &QLineEdit::textChanged, this, [this, id] { command(id, Notify::Change); });
-        return e;
-    }
-    case ControlKind::Combo: {
-        auto *combo = new QComboBox(this);
-        combo->setEditable(c.has("dropdown"));
-        if (combo->isEditable())
-            combo->setInsertPolicy(QComboBox::NoInsert);
-        combo->setProperty("quorvelSorted", c.has("sort"));
-        for (const QString &s : c.items)
-            comboAddString(combo, toCp932(s));
-        combo->setCurrentIndex(-1);
-        if (id != -1) {
-            connect(combo, &QComboBox::activated, this, [this, id] {
-                command(id, Notify::SelChange);
-                command(id, Notify::SelEndOk);
-            });
-        }
-        return combo;
-    }
-    case ControlKind::Tree: {
-        auto *tree = new QTreeWidget(this);
-        tree->setHeaderHidden(true);
-        tree->setColumnCount(1);
-        tree->setRootIsDecorated(c.has("linesatroot") || c.has("hasbuttons"));
-        tree->setSelectionMode(QAbstractItemView::SingleSelection);
-        tree->setDragDropMode(QAbstractItemView::NoDragDrop);
-        if (!c.has("border"))
-            tree->setFrameStyle(QFrame::NoFrame);
-        if (c.has("singleexpand")) {
-            connect(tree, &QTreeWidget::itemExpanded, tree, [tree](QTreeWidgetItem *opened) {
-                QTreeWidgetItem *parent = opened->parent();
-                const int n = parent ? parent->childCount() : tree->topLevelItemCount();
-                for (int i = 0; i < n; ++i) {
-                    QTreeWidgetItem *sibling = parent ? parent->child(i) : tree->topLevelItem(i);
-                    if (sibling != opened)
-                        sibling->setExpanded(false);
-                }
-            });
-        }
-        if (id != -1)
-            connect(tree, &QTreeWidget::currentItemChanged, this, [this, id] { command(id, Notify::TreeSelChanged); });
-        return tree;
-    }
-    }
+    for (const ControlFactory &f : kControlFactories)
+        if (f.kind == c.kind)
+            return f.make(*this, c);
     return new QWidget(this);
 }
 
