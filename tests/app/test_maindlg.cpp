@@ -9,7 +9,7 @@
 #include "platform/codepage.h"
 #include "platform/fonts.h"
 #include "platform/ui/messagebox.h"
-#include "testutil.h"
+#include "support/testutil.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,7 +20,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "windowinput.h"
+#include "support/ui/windowinput.h"
 
 using platform::Dialog;
 
