@@ -16,7 +16,8 @@ uint16_t portWithNothingListening()
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    // Should the bind fail, the port read back is 0, which nobody listens on either.
+    (void)::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
     ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
     ::close(fd);
     return ntohs(a.sin_port);
@@ -49,7 +50,7 @@ void Listener::fillQueue()
         a.sin_family = AF_INET;
         a.sin_port = htons(port);
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::connect(f, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        (void)::connect(f, reinterpret_cast<sockaddr *>(&a), sizeof a); // non-blocking: under way
         fillers.push_back(f);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
