@@ -19,7 +19,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "windowinput.h"
+#include "support/ui/windowinput.h"
 
 #include <functional>
 #include <memory>

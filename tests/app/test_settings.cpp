@@ -7,7 +7,7 @@
 #include "platform/codepage.h"
 #include "platform/ui/filedialog.h"
 #include "platform/ui/messagebox.h"
-#include "testfolder.h"
+#include "support/testfolder.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // for an operation that did not happen; and the same operation must succeed once the
 // vendor behaves again. The cases run side by side, each with a simulator of its own.
 #include "comm/vender.h"
-#include "testutil.h"
+#include "support/testutil.h"
 #include "vendorsim/vendorsim.h"
 
 #include <gtest/gtest.h>

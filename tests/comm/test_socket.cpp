@@ -2,7 +2,7 @@
 // peers of the test's own. Some tests wait for a real limit (1 s, 6 s, 10 s): they are the
 // only ones that do.
 #include "comm/socket.h"
-#include "testutil.h"
+#include "support/testutil.h"
 #include "vendorsim/vendorsim.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Vendor operations and the logo transfer against the simulated vendor on loopback.
 #include "comm/vender.h"
-#include "testutil.h"
+#include "support/testutil.h"
 #include "vendorsim/vendorsim.h"
 
 #include <gtest/gtest.h>

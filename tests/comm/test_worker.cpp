@@ -2,7 +2,7 @@
 // once, the vendor object's messages handed over with the outcome, and re-connections
 // inside an attempt that cost one reply wait.
 #include "comm/venderworker.h"
-#include "testutil.h"
+#include "support/testutil.h"
 
 #include <gtest/gtest.h>
 

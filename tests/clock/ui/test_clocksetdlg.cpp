@@ -3,9 +3,6 @@
 // tested, and are given by hand elsewhere so that the tests stay quick. The vendor's
 // operations run on the worker: a test waits for them to end (settled) before it looks at
 // what they did.
-#include "app/quorvelapp.h"
-#include "app/quorveldlg.h"
-#include "app/vendersessionof.h"
 #include "clock/ui/clocksetdlg.h"
 #include "vendorui/reportfailure.h"
 #include "platform/calendar.h"
@@ -13,7 +10,11 @@
 #include "platform/ui/controls.h"
 #include "platform/fonts.h"
 #include "platform/ui/messagebox.h"
-#include "testutil.h"
+#include "support/bytes.h"
+#include "support/loopback.h"
+#include "support/simulator.h"
+#include "support/ui/dialogfixture.h"
+#include "support/vendorfixture.h"
 #include "vendorsim/vendorsim.h"
 
 #include <QApplication>
@@ -27,7 +28,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "windowinput.h"
+#include "support/ui/windowinput.h"
 
 #include <atomic>
 #include <chrono>
@@ -38,6 +39,7 @@
 
 using platform::MsgIcon;
 using testutil::Bytes;
+using testutil::Close;
 using namespace std::chrono_literals;
 
 namespace {
@@ -100,40 +102,6 @@ private:
     platform::MessageBoxService *m_previous = nullptr;
 };
 
-// A loopback listener whose accept queue is full: a connect to it is neither taken nor
-// refused, it waits, as one to a vendor that has gone from the network.
-struct FullListener {
-    FullListener()
-    {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ok = ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 && ::listen(fd, 0) == 0 &&
-             ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0;
-        port = ntohs(a.sin_port);
-        for (int i = 0; ok && i < 3; ++i) {
-            const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            ::connect(filler, reinterpret_cast<sockaddr *>(&a), sizeof a);
-            fillers.push_back(filler);
-        }
-        QTest::qWait(100); // the fillers take the queue
-    }
-    ~FullListener()
-    {
-        for (int f : fillers)
-            ::close(f);
-        ::close(fd);
-    }
-    FullListener(const FullListener &) = delete;
-    FullListener &operator=(const FullListener &) = delete;
-    int fd = -1;
-    bool ok = false;
-    uint16_t port = 0;
-    std::vector<int> fillers;
-};
-
 QString pcTimeText(std::time_t t)
 {
     std::tm tm{};
@@ -148,48 +116,31 @@ QString pcTimeText(std::time_t t)
 class TestClockSetDlg : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<vendorsim::Simulator> m_sim;
-    std::unique_ptr<CQuorvelApp> m_app;
-    std::unique_ptr<platform::ScriptedMessageBoxes> m_boxes;
+    std::unique_ptr<testutil::DialogFixture> m_ui;
+    std::unique_ptr<testutil::VendorFixture> m_vendor;
 
     // A vendor that takes every request and answers none.
     void startSilentVendor()
     {
         startVendor();
-        vendorsim::Faults f;
-        for (int i = 1; i <= 1000; ++i)
-            f.noReply.insert(i);
-        m_sim->setFaults(f);
+        m_vendor->sim->setFaults(testutil::silent());
     }
     void startVendor(const std::string &deviceNumber = "SHOP01")
     {
         vendorsim::Options o;
-        o.port = 0;
         o.deviceNumber = deviceNumber;
-        m_sim = std::make_unique<vendorsim::Simulator>(o);
-        QVERIFY(m_sim->start());
-        pointAppAt(m_sim->port());
-    }
-    void pointAppAt(uint16_t port)
-    {
-        std::string message;
-        QCOMPARE(m_app->ParseCommandLine({"quorvel", "--port", QString::number(port)}, message),
-                 CQuorvelApp::ParseResult::Run);
+        QVERIFY(m_vendor->start(o));
     }
     // The next exchange, or the next `n`, is answered with status 1.
     void failNextExchanges(int n = 1)
     {
-        vendorsim::Faults f;
-        f.status = 1;
-        for (int i = 1; i <= n; ++i)
-            f.statusOn.insert(m_sim->exchanges() + i);
-        m_sim->setFaults(f);
+        m_vendor->sim->setFaults(testutil::failing(m_vendor->sim->exchanges() + 1, n));
     }
     // Request frames of one command since `from` (an index into the simulator's list).
     std::vector<Bytes> requestsOf(uint8_t cmd, size_t from = 0) const
     {
         std::vector<Bytes> out;
-        const auto all = m_sim->requests();
+        const auto all = m_vendor->sim->requests();
         for (size_t i = from; i < all.size(); ++i)
             if (all[i].size() > 2 && all[i][2] == cmd)
                 out.push_back(all[i]);
@@ -204,7 +155,7 @@ class TestClockSetDlg : public QObject {
     // test; null when the opening does not end.
     std::unique_ptr<ClockDlg> openDialog(std::optional<std::time_t> now = {})
     {
-        auto dlg = std::make_unique<ClockDlg>(VenderSessionOf(*m_app));
+        auto dlg = std::make_unique<ClockDlg>(m_vendor->session());
         dlg->now = now;
         dlg->create();
         dlg->stopWindowTimer(CClockSetDlg::kClockTimer);
@@ -229,7 +180,7 @@ class TestClockSetDlg : public QObject {
     // The worker has nothing left to do, the session's close included.
     bool workerIdle(int ms = 2000)
     {
-        return QTest::qWaitFor([this] { return m_app->VenderWorker().Idle(); }, ms);
+        return QTest::qWaitFor([this] { return m_vendor->worker.Idle(); }, ms);
     }
     static bool editingEnabled(const ClockDlg &dlg, bool enabled)
     {
@@ -245,14 +196,14 @@ private slots:
     void initTestCase() { platform::installFontSubstitutions(); }
     void init()
     {
-        m_boxes = std::make_unique<platform::ScriptedMessageBoxes>();
-        m_app = std::make_unique<CQuorvelApp>();
+        m_ui = std::make_unique<testutil::DialogFixture>();
+        QVERIFY(m_ui->ok());
+        m_vendor = std::make_unique<testutil::VendorFixture>();
     }
     void cleanup()
     {
-        m_app.reset();
-        m_sim.reset();
-        m_boxes.reset();
+        m_vendor.reset();
+        m_ui.reset();
     }
 
     void failureReportNamesTheOperation_data()
@@ -267,10 +218,10 @@ private slots:
         QFETCH(QString, title);
         const std::string t = platform::toCp932(title);
         QVERIFY(ReportFailure(true, t));
-        QVERIFY(m_boxes->boxes().empty());
+        QVERIFY(m_ui->boxes->boxes().empty());
         QVERIFY(!ReportFailure(false, t));
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
-        const auto &box = m_boxes->boxes()[0];
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
+        const auto &box = m_ui->boxes->boxes()[0];
         QCOMPARE(box.icon, MsgIcon::Stop);
         QCOMPARE(box.buttons, platform::MsgButtons::Ok);
         QString expected = u(FailureMessageTemplate());
@@ -330,17 +281,17 @@ private slots:
     void opensDisabledAndComesAliveAtTheFirstTick()
     {
         startVendor("SHOP01");
-        ClockDlg dlg(VenderSessionOf(*m_app));
+        ClockDlg dlg(m_vendor->session());
         dlg.now = localTime(2025, 8, 9, 12, 34, 56);
         dlg.create();
         dlg.show();
-        QVERIFY(m_boxes->boxes().empty());
+        QVERIFY(m_ui->boxes->boxes().empty());
         QVERIFY(dlg.windowTimerRunning(CClockSetDlg::kClockTimer));
         QCOMPARE(text(dlg, CClockSetDlg::IDC_DEVICE_CLOCK), QString());
         QCOMPARE(text(dlg, CClockSetDlg::IDC_PC_TIME), QString());
         QVERIFY(editingEnabled(dlg, false));
         QVERIFY(dlg.item(1)->isEnabled());
-        QCOMPARE(m_sim->exchanges(), 0);
+        QCOMPARE(m_vendor->sim->exchanges(), 0);
 
         QTRY_VERIFY_WITH_TIMEOUT(!text(dlg, CClockSetDlg::IDC_DEVICE_CLOCK).isEmpty(), 3000);
         QVERIFY(settled(dlg));
@@ -362,7 +313,7 @@ private slots:
         dlg.destroyWindow();
         QVERIFY(!dlg.windowTimerRunning(CClockSetDlg::kClockTimer));
         QVERIFY(workerIdle());
-        QVERIFY(!m_app->Vender().IsConnected());
+        QVERIFY(!m_vendor->vender.IsConnected());
     }
 
     void sixSpacesLeaveTheEditAsItIs()
@@ -390,26 +341,26 @@ private slots:
         QVERIFY(!dlg->Reachable() && !dlg->ControlsEnabled());
         QVERIFY(editingEnabled(*dlg, false));
         QVERIFY(dlg->item(1)->isEnabled());
-        QVERIFY(m_boxes->boxes().empty()); // a lost clock shows in the display only
+        QVERIFY(m_ui->boxes->boxes().empty()); // a lost clock shows in the display only
 
         // The clock answers, the number does not: still disabled, number tried each tick.
         vendorsim::Faults f;
         f.status = 1;
-        f.statusOn = {m_sim->exchanges() + 2};
-        m_sim->setFaults(f);
+        f.statusOn = {m_vendor->sim->exchanges() + 2};
+        m_vendor->sim->setFaults(f);
         QVERIFY(tickAndSettle(*dlg));
         QVERIFY(!text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK).startsWith(QStringLiteral(">>")));
         QVERIFY(dlg->Reachable() && !dlg->ControlsEnabled());
         QVERIFY(editingEnabled(*dlg, false));
         QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_NUMBER), QStringLiteral("XYZ"));
 
-        const size_t before = m_sim->requests().size();
+        const size_t before = m_vendor->sim->requests().size();
         QVERIFY(tickAndSettle(*dlg));
         QVERIFY(dlg->ControlsEnabled());
         QVERIFY(editingEnabled(*dlg, true));
         QCOMPARE(requestsOf(vendercmd::ReadDeviceNumber, before).size(), size_t(1));
         QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_NUMBER), QStringLiteral("SHOP01"));
-        QVERIFY(m_boxes->boxes().empty());
+        QVERIFY(m_ui->boxes->boxes().empty());
     }
 
     // A vendor that does not answer at all costs the command's three attempts, each at
@@ -421,9 +372,9 @@ private slots:
         QVERIFY(dlg);
         vendorsim::Faults f;
         for (int i = 1; i <= 3; ++i)
-            f.noReply.insert(m_sim->exchanges() + i);
-        m_sim->setFaults(f);
-        const size_t before = m_sim->requests().size();
+            f.noReply.insert(m_vendor->sim->exchanges() + i);
+        m_vendor->sim->setFaults(f);
+        const size_t before = m_vendor->sim->requests().size();
         QVERIFY(tickAndSettle(*dlg, 15000));
         QCOMPARE(requestsOf(vendercmd::ReadClock, before).size(), size_t(3));
         QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK), QString::fromUtf8(">> 通信異常です <<"));
@@ -434,17 +385,17 @@ private slots:
 
     void vendorThatCannotBeReachedIsToldOnceAndStaysDisabled()
     {
-        pointAppAt(testutil::portWithNothingListening());
+        m_vendor->pointAt(testutil::portWithNothingListening());
         auto dlg = openDialog();
         QVERIFY(dlg);
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
-        QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("通信できません。\n環境を確認してください。"));
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
+        QCOMPARE(u(m_ui->boxes->boxes()[0].text), QString::fromUtf8("通信できません。\n環境を確認してください。"));
         QVERIFY(tickAndSettle(*dlg));
         QVERIFY(tickAndSettle(*dlg));
         QCOMPARE(text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK), QString::fromUtf8(">> 通信異常です <<"));
         QVERIFY(!text(*dlg, CClockSetDlg::IDC_PC_TIME).isEmpty());
         QVERIFY(editingEnabled(*dlg, false));
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
     }
 
     void setEditedSendsSecondZeroAndTheYearInTheCentury_data()
@@ -486,9 +437,9 @@ private slots:
         const auto sets = requestsOf(vendercmd::SetClock);
         QCOMPARE(sets.size(), size_t(1));
         QCOMPARE(testutil::dataOf(sets[0]), Bytes(sent.begin(), sent.end()));
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
-        QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("時刻情報を設定しました"));
-        QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Information);
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
+        QCOMPARE(u(m_ui->boxes->boxes()[0].text), QString::fromUtf8("時刻情報を設定しました"));
+        QCOMPARE(m_ui->boxes->boxes()[0].icon, MsgIcon::Information);
         QVERIFY(dlg->Reachable());
         QVERIFY(tickAndSettle(*dlg));
         QVERIFY(text(*dlg, CClockSetDlg::IDC_DEVICE_CLOCK).startsWith(shown));
@@ -504,8 +455,8 @@ private slots:
         const auto sets = requestsOf(vendercmd::SetClock);
         QCOMPARE(sets.size(), size_t(1));
         QCOMPARE(testutil::dataOf(sets[0]), (Bytes{0x25, 0x12, 0x31, 0x23, 0x59, 0x58}));
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
-        QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Information);
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_ui->boxes->boxes()[0].icon, MsgIcon::Information);
     }
 
     // Clicked while a clock read of the dialog is still under way (a background read shows
@@ -519,9 +470,9 @@ private slots:
         vendorsim::Faults f; // the read's reply comes in four pieces over 2.4 s
         f.pieces = {1, 1, 1};
         f.pieceGapMs = 800;
-        f.piecesOn = {m_sim->exchanges() + 1};
-        m_sim->setFaults(f);
-        const size_t before = m_sim->requests().size();
+        f.piecesOn = {m_vendor->sim->exchanges() + 1};
+        m_vendor->sim->setFaults(f);
+        const size_t before = m_vendor->sim->requests().size();
         dlg->tick();
         QVERIFY(dlg->VenderBusy());
         QVERIFY(dlg->item(CClockSetDlg::IDC_SET_NOW)->isEnabled());
@@ -533,8 +484,8 @@ private slots:
         QCOMPARE(sent.size(), size_t(6));
         QCOMPARE(Bytes(sent.begin(), sent.begin() + 5), (Bytes{0x25, 0x12, 0x31, 0x23, 0x59}));
         QVERIFY2(sent[5] == 0x52 || sent[5] == 0x53, qPrintable(QString::number(sent[5], 16)));
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
-        QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Information);
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_ui->boxes->boxes()[0].icon, MsgIcon::Information);
     }
 
     // A date the calendar does not have, or a year list without a selection, is refused
@@ -565,9 +516,9 @@ private slots:
         pick(*dlg, CClockSetDlg::IDC_DAY, day - 1);
         windowClick(dlg->item(CClockSetDlg::IDC_SET_EDITED));
         QVERIFY(settled(*dlg));
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
-        QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Exclamation);
-        QVERIFY2(u(m_boxes->boxes()[0].text).contains(says), qPrintable(u(m_boxes->boxes()[0].text)));
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_ui->boxes->boxes()[0].icon, MsgIcon::Exclamation);
+        QVERIFY2(u(m_ui->boxes->boxes()[0].text).contains(says), qPrintable(u(m_ui->boxes->boxes()[0].text)));
         QVERIFY(requestsOf(vendercmd::SetClock).empty());
         QVERIFY(dlg->Reachable() && dlg->ControlsEnabled());
     }
@@ -616,17 +567,17 @@ private slots:
         windowClick(dlg->item(CClockSetDlg::IDC_SET_NUMBER));
         QVERIFY(settled(*dlg));
 
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
-        const auto &box = m_boxes->boxes()[0];
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
+        const auto &box = m_ui->boxes->boxes()[0];
         if (sent.isEmpty()) {
             QCOMPARE(u(box.text), QString::fromUtf8("半角英数文字以外は使用できません"));
             QCOMPARE(box.icon, MsgIcon::Exclamation);
             QVERIFY(requestsOf(vendercmd::SetDeviceNumber).empty());
-            QCOMPARE(m_sim->deviceNumber(), std::string("OLD123"));
+            QCOMPARE(m_vendor->sim->deviceNumber(), std::string("OLD123"));
         } else {
             QCOMPARE(u(box.text), QString::fromUtf8("装置番号を設定しました"));
             QCOMPARE(box.icon, MsgIcon::Information);
-            QCOMPARE(m_sim->deviceNumber(), sent.toStdString());
+            QCOMPARE(m_vendor->sim->deviceNumber(), sent.toStdString());
         }
         QVERIFY(dlg->Reachable() && dlg->ControlsEnabled());
     }
@@ -662,9 +613,9 @@ private slots:
         failNextExchanges();
         windowClick(dlg->item(button));
         QVERIFY(settled(*dlg));
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
-        QCOMPARE(m_boxes->boxes()[0].icon, MsgIcon::Stop);
-        QCOMPARE(m_boxes->boxes()[0].text, FailureMessage(platform::toCp932(title)));
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_ui->boxes->boxes()[0].icon, MsgIcon::Stop);
+        QCOMPARE(m_ui->boxes->boxes()[0].text, FailureMessage(platform::toCp932(title)));
         QCOMPARE(dlg->Reachable(), reachableAfter);
         QVERIFY(dlg->ControlsEnabled()); // until the next tick's clock read decides
         QVERIFY(editingEnabled(*dlg, true));
@@ -681,11 +632,11 @@ private slots:
         auto dlg = readyDialog();
         QVERIFY(dlg);
         dlg->startWindowTimer(CClockSetDlg::kClockTimer, CClockSetDlg::kClockPeriodMs);
-        m_boxes.reset();
+        m_ui->boxes.reset();
         SlowBoxes slow(1300);
         std::vector<Bytes> all; // the requests when the box closes
-        slow.closing = [&] { all = m_sim->requests(); };
-        const size_t before = m_sim->requests().size();
+        slow.closing = [&] { all = m_vendor->sim->requests(); };
+        const size_t before = m_vendor->sim->requests().size();
         windowClick(dlg->item(CClockSetDlg::IDC_SET_NOW));
         QTRY_COMPARE_WITH_TIMEOUT(slow.texts.size(), size_t(1), 5000);
         QVERIFY(settled(*dlg));
@@ -703,7 +654,7 @@ private slots:
     void silentVendorLeavesTheWindowAlive()
     {
         startSilentVendor();
-        ClockDlg dlg(VenderSessionOf(*m_app)); // the real timer, the real PC clock
+        ClockDlg dlg(m_vendor->session()); // the real timer, the real PC clock
         dlg.create();
         dlg.show();
         QTRY_VERIFY_WITH_TIMEOUT(!requestsOf(vendercmd::ReadClock).empty(), 3000);
@@ -770,9 +721,9 @@ private slots:
         dlg->startWindowTimer(CClockSetDlg::kClockTimer, 3600 * 1000);
         vendorsim::Faults f;
         f.delayMs = 700; // inside the reply wait: one attempt, answered late
-        f.delayOn = {m_sim->exchanges() + 1};
-        m_sim->setFaults(f);
-        const size_t before = m_sim->requests().size();
+        f.delayOn = {m_vendor->sim->exchanges() + 1};
+        m_vendor->sim->setFaults(f);
+        const size_t before = m_vendor->sim->requests().size();
         if (operatorSets)
             windowClick(dlg->item(CClockSetDlg::IDC_SET_NOW));
         else
@@ -791,12 +742,12 @@ private slots:
         QVERIFY(settled(*dlg));
         QTest::qWait(300);
         QCOMPARE(requestsOf(vendercmd::ReadClock, before).size(), reads);
-        QVERIFY(m_app->VenderWorker().Idle());
+        QVERIFY(m_vendor->worker.Idle());
         QVERIFY(dlg->ControlsEnabled() && editingEnabled(*dlg, true));
         if (operatorSets) {
             QCOMPARE(requestsOf(vendercmd::SetClock, before).size(), size_t(1));
-            QCOMPARE(m_boxes->boxes().size(), size_t(1));
-            QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("時刻情報を設定しました"));
+            QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
+            QCOMPARE(u(m_ui->boxes->boxes()[0].text), QString::fromUtf8("時刻情報を設定しました"));
         }
     }
 
@@ -809,7 +760,7 @@ private slots:
             std::shared_ptr<std::atomic<bool>> gate;
             ~Release() { *gate = true; }
         } release{gate};
-        VenderSession session = VenderSessionOf(*m_app);
+        VenderSession session = m_vendor->session();
         session.open = [gate, open = session.open](COrvathVender &v) {
             for (int i = 0; i < 500 && !*gate; ++i) // an opening that takes its time
                 std::this_thread::sleep_for(10ms);
@@ -841,25 +792,28 @@ private slots:
     void closingDuringAnOperationEndsIt_data()
     {
         QTest::addColumn<bool>("vanished");
-        QTest::addColumn<int>("how");
-        QTest::newRow("silent, 戻る") << false << 0;
-        QTest::newRow("silent, Esc") << false << 1;
-        QTest::newRow("silent, close box") << false << 2;
-        QTest::newRow("vanished, 戻る") << true << 0;
+        QTest::addColumn<Close>("how");
+        QTest::newRow("silent, 戻る") << false << Close::Button;
+        QTest::newRow("silent, Esc") << false << Close::Escape;
+        QTest::newRow("silent, close box") << false << Close::CloseBox;
+        QTest::newRow("vanished, 戻る") << true << Close::Button;
     }
     void closingDuringAnOperationEndsIt()
     {
         QFETCH(bool, vanished);
-        QFETCH(int, how);
-        std::unique_ptr<FullListener> full;
+        QFETCH(Close, how);
+        // A listener whose accept queue is full: a connect to it is neither taken nor
+        // refused, it waits, as one to a vendor that has gone from the network.
+        std::unique_ptr<testutil::Listener> full;
         if (vanished) {
-            full = std::make_unique<FullListener>();
+            full = std::make_unique<testutil::Listener>(0);
             QVERIFY(full->ok);
-            pointAppAt(full->port);
+            full->fillQueue();
+            m_vendor->pointAt(full->port);
         } else {
             startSilentVendor();
         }
-        ClockDlg dlg(VenderSessionOf(*m_app));
+        ClockDlg dlg(m_vendor->session());
         QElapsedTimer sinceOpen;
         QElapsedTimer sinceClose;
         bool pending = false;
@@ -872,11 +826,7 @@ private slots:
             poll.stop();
             pending = dlg.VenderBusy();
             sinceClose.start();
-            switch (how) {
-            case 0: windowClick(dlg.item(1)); break;
-            case 1: QTest::keyClick(&dlg, Qt::Key_Escape); break;
-            case 2: dlg.close(); break;
-            }
+            testutil::closeBy(how, dlg, dlg.item(1));
         });
         QTimer::singleShot(0, this, [&] {
             sinceOpen.start();
@@ -888,47 +838,8 @@ private slots:
         QVERIFY2(closedMs < 500, qPrintable(QString::number(closedMs)));
         QVERIFY(!dlg.isVisible());
         QVERIFY(workerIdle(1000));
-        QVERIFY(!m_app->Vender().IsConnected());
-        QVERIFY(m_boxes->boxes().empty());
-    }
-
-    // "時計設定" in the main window runs the dialog modally; "戻る", Esc or the close box
-    // end it, and its connection closes with it.
-    void runsFromTheMainWindowAndClosesItsConnection_data()
-    {
-        QTest::addColumn<int>("how");
-        QTest::newRow("戻る") << 0;
-        QTest::newRow("Esc") << 1;
-        QTest::newRow("close box") << 2;
-    }
-    void runsFromTheMainWindowAndClosesItsConnection()
-    {
-        QFETCH(int, how);
-        startVendor();
-        CQuorvelDlg main(*m_app);
-        main.create();
-        main.show();
-        int templateId = 0;
-        bool connected = false;
-        QTimer::singleShot(0, this, [&] {
-            auto *dlg = qobject_cast<CClockSetDlg *>(QApplication::activeModalWidget());
-            QVERIFY(dlg);
-            templateId = dlg->templateId();
-            // The session opens on the worker; the dialog is closed whatever comes of it.
-            connected = QTest::qWaitFor([dlg] { return !dlg->VenderBusy(); }, 5000) && m_app->Vender().IsConnected();
-            QVERIFY(!main.isEnabled() || !main.isActiveWindow());
-            switch (how) {
-            case 0: windowClick(dlg->item(1)); break;
-            case 1: QTest::keyClick(dlg, Qt::Key_Escape); break;
-            case 2: dlg->close(); break;
-            }
-        });
-        windowClick(main.item(CQuorvelDlg::IDC_CLOCKSET));
-        QCOMPARE(templateId, int(CClockSetDlg::IDD));
-        QVERIFY(connected);
-        QVERIFY(workerIdle());
-        QVERIFY(!m_app->Vender().IsConnected());
-        QVERIFY(!QApplication::activeModalWidget() || QApplication::activeModalWidget() == &main);
+        QVERIFY(!m_vendor->vender.IsConnected());
+        QVERIFY(m_ui->boxes->boxes().empty());
     }
 };
 

@@ -1,8 +1,5 @@
 // The MFP settings dialog driven as an operator would, against the simulated vendor, with
 // the message box and file dialog doubles.
-#include "app/quorvelapp.h"
-#include "app/quorveldlg.h"
-#include "app/vendersessionof.h"
 #include "vendorui/reportfailure.h"
 #include "mfp/ui/mfpcnfdlg.h"
 #include "mfp/mfpfile.h"
@@ -10,24 +7,25 @@
 #include "platform/ui/filedialog.h"
 #include "platform/fonts.h"
 #include "platform/ui/messagebox.h"
-#include "testutil.h"
+#include "support/bytes.h"
+#include "support/loopback.h"
+#include "support/simulator.h"
+#include "support/ui/dialogfixture.h"
+#include "support/vendorfixture.h"
 #include "texts/files.h"
 #include "texts/mfp.h"
 #include "vendorsim/vendorsim.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QMenu>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "windowinput.h"
+#include "support/ui/windowinput.h"
 
 #include <algorithm>
 #include <fstream>
@@ -63,21 +61,11 @@ std::array<uint8_t, kMfpSetSize> toArray(const MfpParameterSet &s)
 class TestMfpcnfDlg : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<vendorsim::Simulator> m_sim;
-    std::unique_ptr<CQuorvelApp> m_app;
-    std::unique_ptr<platform::ScriptedMessageBoxes> m_boxes;
-    std::unique_ptr<platform::ScriptedFileDialogs> m_files;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_savedCwd;
+    std::unique_ptr<testutil::DialogFixture> m_ui;
+    std::unique_ptr<testutil::VendorFixture> m_vendor;
 
-    void pointAppAt(uint16_t port)
-    {
-        std::string message;
-        QCOMPARE(m_app->ParseCommandLine({"quorvel", "--port", QString::number(port)}, message),
-                 CQuorvelApp::ParseResult::Run);
-    }
     // The vendor holds `set`.
-    void vendorHolds(const MfpParameterSet &set) { m_sim->setMfpParameters(toArray(set)); }
+    void vendorHolds(const MfpParameterSet &set) { m_vendor->sim->setMfpParameters(toArray(set)); }
     // A set whose every setting is a row of its list, different for every entry.
     static MfpParameterSet varied()
     {
@@ -90,16 +78,10 @@ class TestMfpcnfDlg : public QObject {
         s.scanCharging() = 1;
         return s;
     }
-    void failExchange(int n)
-    {
-        vendorsim::Faults f;
-        f.status = 1;
-        f.statusOn = {m_sim->exchanges() + n};
-        m_sim->setFaults(f);
-    }
+    void failExchange(int n) { m_vendor->sim->setFaults(testutil::failing(m_vendor->sim->exchanges() + n)); }
     std::unique_ptr<CMfpcnfDlg> openDialog()
     {
-        auto dlg = std::make_unique<CMfpcnfDlg>(VenderSessionOf(*m_app));
+        auto dlg = std::make_unique<CMfpcnfDlg>(m_vendor->session());
         dlg->create();
         dlg->show();
         return dlg;
@@ -112,7 +94,7 @@ class TestMfpcnfDlg : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!dlg.VenderBusy() && !dlg.TransferProgress(), 15000);
     }
     // Waits until the worker has nothing left to do; what it did is then safe to read here.
-    void waitForTheWorker() { QTRY_VERIFY_WITH_TIMEOUT(m_app->VenderWorker().Idle(), 15000); }
+    void waitForTheWorker() { QTRY_VERIFY_WITH_TIMEOUT(m_vendor->worker.Idle(), 15000); }
     static QComboBox *list(const CMfpcnfDlg &dlg, int id) { return dlg.item<QComboBox>(id); }
     static QString title(const CMfpcnfDlg &dlg) { return u(dlg.itemText(CMfpcnfDlg::IDC_TITLE)); }
     // The tree item with `tag`.
@@ -126,12 +108,7 @@ class TestMfpcnfDlg : public QObject {
     }
     static void select(CMfpcnfDlg &dlg, int tag) { dlg.Tree()->setCurrentItem(treeItem(dlg, tag)); }
     // The operator picks row `index` of a list.
-    static void pick(CMfpcnfDlg &dlg, int id, int index)
-    {
-        QComboBox *c = list(dlg, id);
-        c->setCurrentIndex(index);
-        emit c->activated(index);
-    }
+    static void pick(CMfpcnfDlg &dlg, int id, int index) { ::pick(list(dlg, id), index); }
     static void click(CMfpcnfDlg &dlg, int id) { windowClick(dlg.item(id)); }
     // The rows the ten paper lists show.
     static std::vector<int> rows(const CMfpcnfDlg &dlg)
@@ -175,18 +152,18 @@ class TestMfpcnfDlg : public QObject {
     std::vector<Bytes> requestDataOf(uint8_t cmd) const
     {
         std::vector<Bytes> out;
-        for (const Bytes &f : m_sim->requests())
+        for (const Bytes &f : m_vendor->sim->requests())
             if (f.size() > 2 && f[2] == cmd)
                 out.push_back(testutil::dataOf(f));
         return out;
     }
     void expectBox(size_t i, const std::string &text, MsgIcon icon)
     {
-        QVERIFY(m_boxes->boxes().size() > i);
-        QCOMPARE(u(m_boxes->boxes()[i].text), u(text));
-        QCOMPARE(m_boxes->boxes()[i].icon, icon);
+        QVERIFY(m_ui->boxes->boxes().size() > i);
+        QCOMPARE(u(m_ui->boxes->boxes()[i].text), u(text));
+        QCOMPARE(m_ui->boxes->boxes()[i].icon, icon);
     }
-    std::string file(const char *name) const { return QDir(m_dir->path()).filePath(name).toStdString(); }
+    std::string file(const char *name) const { return m_ui->path(name).toStdString(); }
     static std::string slurp(const std::string &path)
     {
         std::ifstream in(path, std::ios::binary);
@@ -197,23 +174,15 @@ private slots:
     void initTestCase() { platform::installFontSubstitutions(); }
     void init()
     {
-        m_boxes = std::make_unique<platform::ScriptedMessageBoxes>();
-        m_files = std::make_unique<platform::ScriptedFileDialogs>();
-        m_app = std::make_unique<CQuorvelApp>();
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_savedCwd = QDir::currentPath();
-        m_sim = testutil::startSimulator();
-        QVERIFY(m_sim);
-        pointAppAt(m_sim->port());
+        m_ui = std::make_unique<testutil::DialogFixture>();
+        QVERIFY(m_ui->ok());
+        m_vendor = std::make_unique<testutil::VendorFixture>();
+        QVERIFY(m_vendor->start());
     }
     void cleanup()
     {
-        QDir::setCurrent(m_savedCwd);
-        m_app.reset();
-        m_sim.reset();
-        m_files.reset();
-        m_boxes.reset();
-        m_dir.reset();
+        m_vendor.reset();
+        m_ui.reset();
     }
 
     void opensOnThePaperPanelWithNothingChosen()
@@ -227,9 +196,9 @@ private slots:
         QVERIFY(paperListsEnabled(*dlg, false, false));
         QCOMPARE(dlg->Params(), MfpParameterSet::Initial());
         waitForTheWorker();
-        QVERIFY(m_app->Vender().IsConnected());
-        QCOMPARE(m_sim->exchanges(), 0); // nothing is fetched before "受信"
-        QVERIFY(m_boxes->boxes().empty());
+        QVERIFY(m_vendor->vender.IsConnected());
+        QCOMPARE(m_vendor->sim->exchanges(), 0); // nothing is fetched before "受信"
+        QVERIFY(m_ui->boxes->boxes().empty());
 
         // The tree: texts and tags, in order, nothing expanded or selected.
         QTreeWidget *tree = dlg->Tree();
@@ -388,7 +357,7 @@ private slots:
         failExchange(2);
         click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
         waitForTheVendor(*dlg);
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
         expectBox(0, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
         QCOMPARE(dlg->Params(), mixed);
         QCOMPARE(requestDataOf(vendercmd::GetMfpParameter).size(), size_t(2)); // kind 2 not asked
@@ -408,7 +377,7 @@ private slots:
         const MfpParameterSet before = dlg->Params();
         vendorsim::Faults f;
         f.truncateReply = 2 + 109;
-        m_sim->setFaults(f);
+        m_vendor->sim->setFaults(f);
         click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
         waitForTheVendor(*dlg);
         expectBox(0, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
@@ -423,14 +392,14 @@ private slots:
         QVERIFY(dlg->VenderBusy()); // the session's opening has not come back yet
         click(*dlg, CMfpcnfDlg::IDC_SEND);
         waitForTheVendor(*dlg);
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
         expectBox(0, mfptext::kMsgSent, MsgIcon::Information);
         const MfpParameterSet initial = MfpParameterSet::Initial();
         Bytes paper = testutil::hex("00 00");
         paper.insert(paper.end(), initial.bytes.begin(), initial.bytes.begin() + 110);
         const std::vector<Bytes> expected = {paper, testutil::hex("00 01 00"), testutil::hex("00 02 00")};
         QCOMPARE(requestDataOf(vendercmd::SetMfpParameter), expected);
-        QCOMPARE(m_sim->mfpParameters(), toArray(initial));
+        QCOMPARE(m_vendor->sim->mfpParameters(), toArray(initial));
     }
 
     void sendStopsAtTheFirstFailure()
@@ -439,7 +408,7 @@ private slots:
         failExchange(1);
         click(*dlg, CMfpcnfDlg::IDC_SEND);
         waitForTheVendor(*dlg);
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
         expectBox(0, FailureMessage(mfptext::kTitleSend), MsgIcon::Stop);
         QCOMPARE(requestDataOf(vendercmd::SetMfpParameter).size(), size_t(1));
     }
@@ -460,16 +429,16 @@ private slots:
         vendorHolds(held);
         vendorsim::Faults slow;
         slow.delayMs = 300;
-        m_sim->setFaults(slow);
+        m_vendor->sim->setFaults(slow);
         auto dlg = openDialog();
         waitForTheVendor(*dlg);
-        const int before = m_sim->exchanges();
+        const int before = m_vendor->sim->exchanges();
         click(*dlg, button);
         const QString parts[] = {QString::fromUtf8("1 / 3：用紙情報設定"), QString::fromUtf8("2 / 3：FAX２回線目使用設定"),
                                  QString::fromUtf8("3 / 3：スキャン送信課金方式設定")};
         for (int k = 0; k < 3; ++k) {
             // The part is named before its request goes, so it shows while the reply is awaited.
-            QVERIFY(QTest::qWaitFor([&] { return m_sim->exchanges() > before + k; }, 5000));
+            QVERIFY(QTest::qWaitFor([&] { return m_vendor->sim->exchanges() > before + k; }, 5000));
             QCoreApplication::processEvents();
             QVERIFY(dlg->TransferProgress());
             QCOMPARE(dlg->TransferProgress()->partText(), parts[k]);
@@ -477,16 +446,16 @@ private slots:
                 QVERIFY(!dlg->item(id)->isEnabled());
             QVERIFY(dlg->item(CMfpcnfDlg::IDC_SAVE)->isEnabled());
             QCOMPARE(dlg->cursor().shape(), Qt::BusyCursor);
-            QVERIFY(m_boxes->boxes().empty());
+            QVERIFY(m_ui->boxes->boxes().empty());
         }
         waitForTheVendor(*dlg);
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
         if (button == CMfpcnfDlg::IDC_RECEIVE) {
             expectBox(0, mfptext::kMsgReceived, MsgIcon::Information);
             QCOMPARE(dlg->Params(), held);
         } else {
             expectBox(0, mfptext::kMsgSent, MsgIcon::Information);
-            QCOMPARE(m_sim->mfpParameters(), toArray(MfpParameterSet::Initial()));
+            QCOMPARE(m_vendor->sim->mfpParameters(), toArray(MfpParameterSet::Initial()));
         }
         for (int id : {CMfpcnfDlg::IDC_RECEIVE, CMfpcnfDlg::IDC_SEND, CMfpcnfDlg::IDC_LOAD})
             QVERIFY(dlg->item(id)->isEnabled());
@@ -505,15 +474,15 @@ private slots:
         pick(*dlg, CMfpcnfDlg::IDC_SCAN_CHARGING, 0);
         vendorsim::Faults slow;
         slow.delayMs = 300;
-        m_sim->setFaults(slow);
+        m_vendor->sim->setFaults(slow);
         waitForTheVendor(*dlg);
-        const int before = m_sim->exchanges();
+        const int before = m_vendor->sim->exchanges();
         click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
-        QVERIFY(QTest::qWaitFor([&] { return m_sim->exchanges() > before + 1; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return m_vendor->sim->exchanges() > before + 1; }, 5000));
         QVERIFY(dlg->TransferProgress());
         windowClick(dlg->TransferProgress()->cancelButton());
         waitForTheVendor(*dlg);
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
         expectBox(0, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
         MfpParameterSet expected = held;          // the papers came
         expected.faxLine2() = 0;                  // the second part did not: initial
@@ -532,11 +501,8 @@ private slots:
     void backDuringATransferClosesAtOnce()
     {
         QFETCH(int, button);
-        vendorsim::Faults silent;
-        for (int i = 1; i <= 1000; ++i)
-            silent.noReply.insert(i);
-        m_sim->setFaults(silent);
-        CMfpcnfDlg dlg(VenderSessionOf(*m_app));
+        m_vendor->sim->setFaults(testutil::silent());
+        CMfpcnfDlg dlg(m_vendor->session());
         int ticks = -1;
         qint64 longestGap = 0;
         bool running = false;
@@ -573,10 +539,10 @@ private slots:
         QVERIFY2(running, "the transfer was not under way");
         QVERIFY2(closedAfter >= 0 && closedAfter < 500, qPrintable(QString::number(closedAfter)));
         QVERIFY(!dlg.TransferProgress());
-        QTRY_VERIFY_WITH_TIMEOUT(m_app->VenderWorker().Idle(), 500);
+        QTRY_VERIFY_WITH_TIMEOUT(m_vendor->worker.Idle(), 500);
         QCoreApplication::processEvents();
-        QVERIFY(m_boxes->boxes().empty());
-        QVERIFY(!m_app->Vender().IsConnected());
+        QVERIFY(m_ui->boxes->boxes().empty());
+        QVERIFY(!m_vendor->vender.IsConnected());
         QCOMPARE(dlg.Params(), MfpParameterSet::Initial());
     }
 
@@ -599,12 +565,12 @@ private slots:
 
     void vendorNotReachable()
     {
-        m_sim.reset();
-        pointAppAt(testutil::portWithNothingListening());
+        m_vendor->sim.reset();
+        m_vendor->pointAt(testutil::portWithNothingListening());
         auto dlg = openDialog();
         waitForTheVendor(*dlg);
-        QCOMPARE(m_boxes->boxes().size(), size_t(1));
-        QCOMPARE(u(m_boxes->boxes()[0].text), QString::fromUtf8("通信できません。\n環境を確認してください。"));
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
+        QCOMPARE(u(m_ui->boxes->boxes()[0].text), QString::fromUtf8("通信できません。\n環境を確認してください。"));
         click(*dlg, CMfpcnfDlg::IDC_RECEIVE);
         waitForTheVendor(*dlg);
         expectBox(1, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
@@ -619,44 +585,44 @@ private slots:
         MfpParameterSet expected = MfpParameterSet::Initial();
         expected.faxLine2() = 1;
 
-        m_files->answer(std::nullopt); // cancel
+        m_ui->files->answer(std::nullopt); // cancel
         click(*dlg, CMfpcnfDlg::IDC_SAVE);
-        QVERIFY(m_boxes->boxes().empty());
-        QCOMPARE(m_files->requests().size(), size_t(1));
-        const platform::FileDialogRequest &r = m_files->requests()[0];
+        QVERIFY(m_ui->boxes->boxes().empty());
+        QCOMPARE(m_ui->files->requests().size(), size_t(1));
+        const platform::FileDialogRequest &r = m_ui->files->requests()[0];
         QVERIFY(r.save);
         QCOMPARE(r.initialName, std::string("MFPconfig.csv"));
         QCOMPARE(r.defaultExtension, std::string("csv"));
         QCOMPARE(u(r.filter), QString::fromUtf8("MFPファイル形式 (*.csv)|*.csv||"));
 
         const std::string path = file("MFPconfig.csv");
-        m_files->answer(path);
+        m_ui->files->answer(path);
         click(*dlg, CMfpcnfDlg::IDC_SAVE);
         expectBox(0, platform::cp932FromUtf8("ファイルを記録しました"), MsgIcon::Information);
         QCOMPARE(slurp(path), FormatMfpFile(expected));
 
         std::ofstream(path, std::ios::binary) << "old";
-        m_files->answer(path);
-        m_boxes->answer(MsgResult::No);
+        m_ui->files->answer(path);
+        m_ui->boxes->answer(MsgResult::No);
         click(*dlg, CMfpcnfDlg::IDC_SAVE);
         expectBox(1, filetext::kMsgOverwrite, MsgIcon::Question);
-        QCOMPARE(m_boxes->boxes()[1].buttons, platform::MsgButtons::YesNo);
-        QCOMPARE(m_boxes->boxes().size(), size_t(2));
+        QCOMPARE(m_ui->boxes->boxes()[1].buttons, platform::MsgButtons::YesNo);
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(2));
         QCOMPARE(slurp(path), std::string("old"));
 
-        m_files->answer(path);
-        m_boxes->answer(MsgResult::Yes);
+        m_ui->files->answer(path);
+        m_ui->boxes->answer(MsgResult::Yes);
         click(*dlg, CMfpcnfDlg::IDC_SAVE);
         expectBox(3, platform::cp932FromUtf8("ファイルを記録しました"), MsgIcon::Information);
         QCOMPARE(slurp(path), FormatMfpFile(expected));
 
         // A folder of that name: asked, then it cannot be created and nothing is replaced.
-        QVERIFY(QDir(m_dir->path()).mkdir("folder.csv"));
-        m_files->answer(file("folder.csv"));
-        m_boxes->answer(MsgResult::Yes);
+        QVERIFY(QDir(m_ui->dir.path()).mkdir("folder.csv"));
+        m_ui->files->answer(file("folder.csv"));
+        m_ui->boxes->answer(MsgResult::Yes);
         click(*dlg, CMfpcnfDlg::IDC_SAVE);
         expectBox(5, platform::cp932FromUtf8("ファイルが作れません！"), MsgIcon::Exclamation);
-        QCOMPARE(m_boxes->boxes().size(), size_t(6));
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(6));
         QVERIFY(QFileInfo(QString::fromStdString(file("folder.csv"))).isDir());
     }
 
@@ -669,17 +635,17 @@ private slots:
         const std::string wrong = file("wrong.csv");
         std::ofstream(wrong, std::ios::binary) << "MFPConfig\r\n3,9\r\n";
 
-        m_files->answer(file("missing.csv"));
+        m_ui->files->answer(file("missing.csv"));
         click(*dlg, CMfpcnfDlg::IDC_LOAD);
-        QVERIFY(!m_files->requests()[0].save);
+        QVERIFY(!m_ui->files->requests()[0].save);
         expectBox(0, filetext::kMsgCannotOpenFile, MsgIcon::Stop);
-        m_files->answer(wrong);
+        m_ui->files->answer(wrong);
         click(*dlg, CMfpcnfDlg::IDC_LOAD);
         expectBox(1, platform::cp932FromUtf8("異なるファイルです！"), MsgIcon::Stop);
-        QCOMPARE(m_boxes->boxes().size(), size_t(2));
+        QCOMPARE(m_ui->boxes->boxes().size(), size_t(2));
         QCOMPARE(dlg->Params(), MfpParameterSet::Initial());
 
-        m_files->answer(good);
+        m_ui->files->answer(good);
         click(*dlg, CMfpcnfDlg::IDC_LOAD);
         expectBox(2, mfptext::kMsgLoaded, MsgIcon::Information);
         MfpParameterSet expected = MfpParameterSet::Initial();
@@ -689,37 +655,6 @@ private slots:
         QCOMPARE(dlg->Params(), expected);
         QCOMPARE(rows(*dlg), entryRows(expected, 3)); // paper 4 is showing
         QCOMPARE(title(*dlg), QString::fromUtf8("用紙設定 - 用紙 < 4 >"));
-    }
-
-    void runsFromTheWindowMenu()
-    {
-        CQuorvelDlg main(*m_app);
-        main.create();
-        main.show();
-        QAction *mfp = nullptr;
-        for (QAction *a : main.windowMenu()->actions())
-            if (a->text() == QString::fromUtf8("MFP設定..."))
-                mfp = a;
-        QVERIFY(mfp);
-        QVERIFY(mfp->isEnabled());
-        QCOMPARE(mfp->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
-        int templateId = 0;
-        bool connected = false;
-        QTimer::singleShot(0, this, [&] {
-            auto *dlg = qobject_cast<platform::Dialog *>(QApplication::activeModalWidget());
-            QVERIFY(dlg);
-            templateId = dlg->templateId();
-            const bool opened = QTest::qWaitFor([&] { return m_app->VenderWorker().Idle(); }, 5000);
-            connected = opened && m_app->Vender().IsConnected();
-            QTest::keyClick(dlg, Qt::Key_Escape);
-        });
-        mfp->trigger();
-        QCOMPARE(templateId, int(CMfpcnfDlg::IDD));
-        QVERIFY(connected);
-        waitForTheWorker();
-        QVERIFY(!m_app->Vender().IsConnected());
-        QCOMPARE(m_sim->exchanges(), 0); // closing neither asks, sends nor saves
-        QVERIFY(m_boxes->boxes().empty());
     }
 };
 

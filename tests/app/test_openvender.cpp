@@ -3,7 +3,7 @@
 #include "app/quorvelapp.h"
 #include "platform/codepage.h"
 #include "platform/ui/messagebox.h"
-#include "testutil.h"
+#include "support/testutil.h"
 #include "vendorsim/vendorsim.h"
 
 #include <gtest/gtest.h>

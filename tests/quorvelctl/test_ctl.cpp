@@ -1,5 +1,5 @@
 // quorvelctl's vendor commands, run as a process against the simulated vendor.
-#include "testutil.h"
+#include "support/testutil.h"
 #include "vendorsim/vendorsim.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,6 @@
 // The receipt logo dialog and its preview, driven as an operator would: clicks, typing,
 // drags over the preview, scripted file dialogs and message boxes, and the simulated
 // vendor on a loopback port.
-#include "app/quorvelapp.h"
-#include "app/quorveldlg.h"
-#include "app/vendersessionof.h"
 #include "logo/logorender.h"
 #include "logo/ui/shopdlg.h"
 #include "logo/workfile.h"
@@ -12,6 +9,9 @@
 #include "platform/ui/filedialog.h"
 #include "platform/fonts.h"
 #include "platform/ui/messagebox.h"
+#include "support/simulator.h"
+#include "support/ui/dialogfixture.h"
+#include "support/vendorfixture.h"
 #include "vendorsim/vendorsim.h"
 
 #include <QApplication>
@@ -25,11 +25,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
-#include "windowinput.h"
+#include "support/ui/windowinput.h"
 
 #include <algorithm>
 #include <functional>
@@ -37,6 +36,7 @@
 
 using platform::MsgIcon;
 using Box = platform::ScriptedMessageBoxes::Box;
+using testutil::Close;
 
 namespace {
 
@@ -65,36 +65,6 @@ private:
     std::function<void()> m_onShow;
     platform::FileDialogService *m_previous = nullptr;
 };
-
-// Mouse input as the window system delivers it: to the window, through Qt's modality
-// rules (a window that a modal window blocks never sees it). The left button is pressed
-// first when `buttons` says it is held; it is let go where the mouse last was when they
-// say it is up.
-bool g_leftHeld = false;
-QPoint g_lastLocal;
-void mouseMove(QWidget *w, QPoint pos, Qt::MouseButtons buttons)
-{
-    QWindow *window = w->window()->windowHandle();
-    QVERIFY2(window, "the widget's window is not on screen");
-    const QPoint local = w->mapTo(w->window(), pos);
-    const bool left = buttons.testFlag(Qt::LeftButton);
-    if (left && !g_leftHeld)
-        QTest::mousePress(window, Qt::LeftButton, {}, local);
-    else if (!left && g_leftHeld)
-        QTest::mouseRelease(window, Qt::LeftButton, {}, g_lastLocal);
-    g_leftHeld = left;
-    QTest::mouseMove(window, local);
-    g_lastLocal = local;
-}
-// Presses the left button at `from`, moves in steps to `to`, releases it there.
-void drag(QWidget *w, QPoint from, QPoint to)
-{
-    mouseMove(w, from, Qt::LeftButton);
-    const int steps = 4;
-    for (int i = 1; i <= steps; ++i)
-        mouseMove(w, from + (to - from) * i / steps, Qt::LeftButton);
-    mouseMove(w, to, Qt::NoButton);
-}
 
 // Text committed by an input method, as typing Japanese delivers it.
 void imeCommit(QWidget *w, const QString &text)
@@ -125,30 +95,16 @@ bool writeFile(const QString &path, const std::string &bytes)
 class TestShopDlg : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<vendorsim::Simulator> m_sim;
-    std::unique_ptr<CQuorvelApp> m_app;
-    std::unique_ptr<platform::ScriptedMessageBoxes> m_boxes;
-    std::unique_ptr<platform::ScriptedFileDialogs> m_files;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldCurrent;
+    std::unique_ptr<testutil::DialogFixture> m_ui;
+    std::unique_ptr<testutil::VendorFixture> m_vendor;
 
-    void startVendor(const vendorsim::Faults &faults = {})
-    {
-        vendorsim::Options o;
-        o.port = 0;
-        o.faults = faults;
-        m_sim = std::make_unique<vendorsim::Simulator>(o);
-        QVERIFY(m_sim->start());
-        std::string message;
-        QCOMPARE(m_app->ParseCommandLine({"quorvel", "--port", QString::number(m_sim->port())}, message),
-                 CQuorvelApp::ParseResult::Run);
-    }
+    void startVendor(const vendorsim::Faults &faults = {}) { QVERIFY(m_vendor->start(faults)); }
     // The dialog, open and connected to a simulated vendor of its own, its session opened.
     std::unique_ptr<CShopDlg> openDialog(bool shopLogo = false)
     {
-        if (!m_sim)
+        if (!m_vendor->sim)
             startVendor();
-        auto dlg = std::make_unique<CShopDlg>(VenderSessionOf(*m_app), shopLogo);
+        auto dlg = std::make_unique<CShopDlg>(m_vendor->session(), shopLogo);
         dlg->create();
         dlg->show();
         // The preview follows the dialog onto the screen.
@@ -159,7 +115,7 @@ class TestShopDlg : public QObject {
             qWarning("the session's opening did not end");
         return dlg;
     }
-    QString path(const QString &name) const { return m_dir->filePath(name); }
+    QString path(const QString &name) const { return m_ui->path(name); }
     // Waits until the dialog's operations (the session's opening, a transfer) have ended
     // and their outcome has been shown.
     static void waitForTheVendor(CShopDlg &dlg)
@@ -167,12 +123,12 @@ class TestShopDlg : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!dlg.VenderBusy() && !dlg.TransferProgress(), 15000);
     }
     // Waits until the worker has nothing left to do; what it did is then safe to read here.
-    void waitForTheWorker() { QTRY_VERIFY_WITH_TIMEOUT(m_app->VenderWorker().Idle(), 15000); }
+    void waitForTheWorker() { QTRY_VERIFY_WITH_TIMEOUT(m_vendor->worker.Idle(), 15000); }
     // The logo blocks the vendor has been sent.
     int logoRequests() const
     {
         int n = 0;
-        for (const std::vector<uint8_t> &f : m_sim->requests())
+        for (const std::vector<uint8_t> &f : m_vendor->sim->requests())
             n += f.size() > 2 && f[2] == vendercmd::SendLogo;
         return n;
     }
@@ -184,14 +140,6 @@ class TestShopDlg : public QObject {
         return dlg.item<QPlainTextEdit>(layer == 0 ? CShopDlg::IDC_SHOPNAME_EDIT : CShopDlg::IDC_TEL_EDIT);
     }
     static void click(CShopDlg &dlg, int id) { windowClick(dlg.item(id)); }
-    // Picks the list entry with `text` as the operator does (the list reports the choice).
-    static void pick(QComboBox *list, const QString &text)
-    {
-        const int i = list->findText(text);
-        QVERIFY2(i >= 0, qPrintable(text));
-        list->setCurrentIndex(i);
-        emit list->activated(i);
-    }
     // Types the worked example's texts, sizes and positions, as an operator would.
     static void typeWorkedExample(CShopDlg &dlg)
     {
@@ -204,7 +152,7 @@ class TestShopDlg : public QObject {
         pick(sizes(dlg), QStringLiteral("20"));
         dlg.MoveCurrentLayer(8, 90);
     }
-    std::vector<Box> boxes() const { return m_boxes->boxes(); }
+    std::vector<Box> boxes() const { return m_ui->boxes->boxes(); }
     static bool isBox(const Box &box, const char *utf8, MsgIcon icon)
     {
         return u(box.text) == QString::fromUtf8(utf8) && box.icon == icon;
@@ -214,22 +162,14 @@ private slots:
     void initTestCase() { platform::installFontSubstitutions(); }
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_oldCurrent = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        m_boxes = std::make_unique<platform::ScriptedMessageBoxes>();
-        m_files = std::make_unique<platform::ScriptedFileDialogs>();
-        m_app = std::make_unique<CQuorvelApp>();
+        m_ui = std::make_unique<testutil::DialogFixture>();
+        QVERIFY(m_ui->ok());
+        m_vendor = std::make_unique<testutil::VendorFixture>();
     }
     void cleanup()
     {
-        m_app.reset();
-        m_sim.reset();
-        m_files.reset();
-        m_boxes.reset();
-        QDir::setCurrent(m_oldCurrent);
-        m_dir.reset();
+        m_vendor.reset();
+        m_ui.reset();
     }
 
     void opensWithTheShopNameLayerAndThePreviewBesideIt()
@@ -238,7 +178,7 @@ private slots:
         auto dlg = openDialog();
         waitForTheWorker();
         QVERIFY(boxes().empty());
-        QVERIFY(m_app->Vender().IsConnected());
+        QVERIFY(m_vendor->vender.IsConnected());
         QCOMPARE(dlg->windowTitle(), QString::fromUtf8("領収書店名設定"));
         const platform::DialogUnits &du = dlg->units();
         QCOMPARE(dlg->size(), QSize(du.x(211), du.y(183)));
@@ -310,7 +250,7 @@ private slots:
         LogoLayout layout;
         layout.layers[0] = {0, 0, sj("NoSuchFace"), 7, "A"};
         QVERIFY(writeFile(path("seven.slp"), FormatLayoutFile(layout)));
-        m_files->answer(path("seven.slp").toStdString());
+        m_ui->files->answer(path("seven.slp").toStdString());
         click(*dlg, CShopDlg::IDC_LOAD);
         QCOMPARE(sizes(*dlg)->currentText(), QStringLiteral("70"));
         QCOMPARE(fonts(*dlg)->currentIndex(), -1);
@@ -351,7 +291,7 @@ private slots:
         QVERIFY(boxes().empty());
 
         for (const char *refused : {"한", "😀", "€"}) {
-            m_boxes->clear();
+            m_ui->boxes->clear();
             box->insertPlainText(QString::fromUtf8(refused));
             QCOMPARE(dlg->Layers()[0].text, sj("中央\r\n本店①"));
             QCOMPARE(box->toPlainText(), QString::fromUtf8("中央\n本店①"));
@@ -382,11 +322,11 @@ private slots:
     {
         auto dlg = openDialog();
         QVERIFY(writeBmp(path("bg.bmp"), QSize(100, 50), {QPoint(3, 4)}));
-        m_files->answer(path("bg.bmp").toStdString());
+        m_ui->files->answer(path("bg.bmp").toStdString());
         click(*dlg, CShopDlg::IDC_BACKGROUND);
-        QCOMPARE(m_files->requests().back().initialName, std::string("Shop.bmp"));
-        QCOMPARE(m_files->requests().back().defaultExtension, std::string("bmp"));
-        QCOMPARE(u(m_files->requests().back().filter), QString::fromUtf8("イメージファイル (*.bmp)|*.bmp||"));
+        QCOMPARE(m_ui->files->requests().back().initialName, std::string("Shop.bmp"));
+        QCOMPARE(m_ui->files->requests().back().defaultExtension, std::string("bmp"));
+        QCOMPARE(u(m_ui->files->requests().back().filter), QString::fromUtf8("イメージファイル (*.bmp)|*.bmp||"));
         QCOMPARE(u(dlg->itemText(CShopDlg::IDC_BACKGROUND)), QStringLiteral("bg.bmp"));
         QVERIFY(dlg->BackgroundLoaded());
         QVERIFY(IsDot(dlg->WorkImage().pixel(3, 4)));
@@ -400,24 +340,24 @@ private slots:
 
         // A picture that cannot be loaded changes nothing.
         QVERIFY(writeFile(path("broken.bmp"), "BM not a picture"));
-        m_files->answer(path("broken.bmp").toStdString());
+        m_ui->files->answer(path("broken.bmp").toStdString());
         click(*dlg, CShopDlg::IDC_BACKGROUND);
-        QCOMPARE(m_files->requests().back().initialName, std::string("bg.bmp"));
+        QCOMPARE(m_ui->files->requests().back().initialName, std::string("bg.bmp"));
         QCOMPARE(dlg->BackgroundName(), std::string("bg.bmp"));
         QVERIFY(IsDot(dlg->WorkImage().pixel(3, 4)));
 
         // A name that a layout file could not keep is refused; the picture in use stays.
         QVERIFY(writeBmp(path(QString::fromUtf8("café.bmp")), QSize(10, 10), {}));
-        m_files->answer(QFile::encodeName(path(QString::fromUtf8("café.bmp"))).toStdString());
+        m_ui->files->answer(QFile::encodeName(path(QString::fromUtf8("café.bmp"))).toStdString());
         click(*dlg, CShopDlg::IDC_BACKGROUND);
         QCOMPARE(boxes().size(), size_t(1));
         QCOMPARE(boxes()[0].text, CShopDlg::UnencodableFileNameMessage());
         QCOMPARE(boxes()[0].icon, MsgIcon::Exclamation);
         QCOMPARE(dlg->BackgroundName(), std::string("bg.bmp"));
         QVERIFY(IsDot(dlg->WorkImage().pixel(3, 4)));
-        m_boxes->clear();
+        m_ui->boxes->clear();
 
-        m_files->answer(std::nullopt);
+        m_ui->files->answer(std::nullopt);
         click(*dlg, CShopDlg::IDC_BACKGROUND);
         QCOMPARE(u(dlg->itemText(CShopDlg::IDC_BACKGROUND)), QString::fromUtf8("( なし )"));
         QVERIFY(!dlg->BackgroundLoaded());
@@ -425,7 +365,7 @@ private slots:
         QCOMPARE(dlg->Background(), DefaultBackground());
         QVERIFY(!IsDot(dlg->WorkImage().pixel(3, 4)));
 
-        m_files->answer(path("after.slp").toStdString());
+        m_ui->files->answer(path("after.slp").toStdString());
         click(*dlg, CShopDlg::IDC_SAVE);
         QVERIFY(readAll(path("after.slp")).find("\r\nBGLAYER,\"\"\r\n") != std::string::npos);
         QVERIFY(boxes().size() == 1 && isBox(boxes()[0], "ファイルを記録しました", MsgIcon::Information));
@@ -437,13 +377,13 @@ private slots:
     {
         auto dlg = openDialog();
         QVERIFY(writeBmp(path("Shop.bmp"), QSize(384, 128), {}));
-        m_files->answer(path("Shop.bmp").toStdString());
+        m_ui->files->answer(path("Shop.bmp").toStdString());
         click(*dlg, CShopDlg::IDC_BACKGROUND);
         typeWorkedExample(*dlg);
 
-        m_files->answer(path("logo.slp").toStdString());
+        m_ui->files->answer(path("logo.slp").toStdString());
         click(*dlg, CShopDlg::IDC_SAVE);
-        const platform::FileDialogRequest &request = m_files->requests().back();
+        const platform::FileDialogRequest &request = m_ui->files->requests().back();
         QVERIFY(request.save);
         QCOMPARE(request.initialName, std::string("default.slp"));
         QCOMPARE(request.defaultExtension, std::string("slp"));
@@ -454,18 +394,18 @@ private slots:
         QVERIFY(isBox(boxes()[0], "ファイルを記録しました", MsgIcon::Information));
 
         dlg->MoveCurrentLayer(1, 1);
-        m_boxes->clear();
-        m_boxes->answer(platform::MsgResult::No);
-        m_files->answer(path("logo.slp").toStdString());
+        m_ui->boxes->clear();
+        m_ui->boxes->answer(platform::MsgResult::No);
+        m_ui->files->answer(path("logo.slp").toStdString());
         click(*dlg, CShopDlg::IDC_SAVE);
         QCOMPARE(boxes().size(), size_t(1));
         QVERIFY(isBox(boxes()[0], "同じ名前のファイルが存在します。\n上書しますか？", MsgIcon::Question));
         QCOMPARE(boxes()[0].buttons, platform::MsgButtons::YesNo);
         QCOMPARE(readAll(path("logo.slp")), expected);
 
-        m_boxes->clear();
-        m_boxes->answer(platform::MsgResult::Yes);
-        m_files->answer(path("logo.slp").toStdString());
+        m_ui->boxes->clear();
+        m_ui->boxes->answer(platform::MsgResult::Yes);
+        m_ui->files->answer(path("logo.slp").toStdString());
         click(*dlg, CShopDlg::IDC_SAVE);
         QCOMPARE(boxes().size(), size_t(2));
         QVERIFY(isBox(boxes()[1], "ファイルを記録しました", MsgIcon::Information));
@@ -475,10 +415,10 @@ private slots:
         QCOMPARE(readAll(path("logo.slp")), FormatLayoutFile(moved));
 
         // A file that cannot be created: told, nothing else changes.
-        m_boxes->clear();
-        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder.slp")));
-        m_boxes->answer(platform::MsgResult::Yes);
-        m_files->answer(path("folder.slp").toStdString());
+        m_ui->boxes->clear();
+        QVERIFY(QDir(m_ui->dir.path()).mkdir(QStringLiteral("folder.slp")));
+        m_ui->boxes->answer(platform::MsgResult::Yes);
+        m_ui->files->answer(path("folder.slp").toStdString());
         click(*dlg, CShopDlg::IDC_SAVE);
         QCOMPARE(boxes().size(), size_t(2));
         QVERIFY(isBox(boxes()[1], "ファイルが作れません！", MsgIcon::Exclamation));
@@ -491,13 +431,13 @@ private slots:
     {
         auto dlg = openDialog();
         click(*dlg, CShopDlg::IDC_TEL_RADIO);
-        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("designs")));
+        QVERIFY(QDir(m_ui->dir.path()).mkdir(QStringLiteral("designs")));
         QVERIFY(writeBmp(path("designs/Shop.bmp"), QSize(384, 128), {QPoint(300, 120)}));
         QVERIFY(writeFile(path("designs/logo.slp"), FormatLayoutFile(workedExample())));
-        m_files->answer(path("designs/logo.slp").toStdString());
+        m_ui->files->answer(path("designs/logo.slp").toStdString());
         click(*dlg, CShopDlg::IDC_LOAD);
-        QVERIFY(!m_files->requests().back().save);
-        QCOMPARE(m_files->requests().back().initialName, std::string("default.slp"));
+        QVERIFY(!m_ui->files->requests().back().save);
+        QCOMPARE(m_ui->files->requests().back().initialName, std::string("default.slp"));
         QCOMPARE(boxes().size(), size_t(1));
         QVERIFY(isBox(boxes()[0], "ファイルを読込みました。", MsgIcon::Information));
 
@@ -512,17 +452,17 @@ private slots:
         QVERIFY(IsDot(dlg->WorkImage().pixel(300, 120)));
 
         // A file of another kind changes nothing.
-        m_boxes->clear();
+        m_ui->boxes->clear();
         QVERIFY(writeFile(path("other.slp"), "SHOPLOGO \r\nTEXTLAYER,0,1,1,\"x\",8,\"y\"\r\n"));
-        m_files->answer(path("other.slp").toStdString());
+        m_ui->files->answer(path("other.slp").toStdString());
         click(*dlg, CShopDlg::IDC_LOAD);
         QCOMPARE(boxes().size(), size_t(1));
         QVERIFY(isBox(boxes()[0], "異なるファイルです！", MsgIcon::Stop));
         QCOMPARE(dlg->Layers(), workedExample().layers);
 
         // A missing file.
-        m_boxes->clear();
-        m_files->answer(path("missing.slp").toStdString());
+        m_ui->boxes->clear();
+        m_ui->files->answer(path("missing.slp").toStdString());
         click(*dlg, CShopDlg::IDC_LOAD);
         QVERIFY(boxes().size() == 1 && isBox(boxes()[0], "ファイルが開けません！", MsgIcon::Stop));
     }
@@ -535,7 +475,7 @@ private slots:
         auto dlg = openDialog();
         edit(*dlg, 0)->setPlainText(QStringLiteral("saved"));
         dlg->MoveCurrentLayer(3, 4);
-        m_files->answer(path("saved.slp").toStdString());
+        m_ui->files->answer(path("saved.slp").toStdString());
         click(*dlg, CShopDlg::IDC_SAVE);
         const auto saved = dlg->Layers();
 
@@ -543,8 +483,8 @@ private slots:
         dlg->MoveCurrentLayer(10, 10);
         click(*dlg, CShopDlg::IDC_TEL_RADIO);
         QVERIFY(writeFile(path("bare.slp"), "SHOPLOGO\nPRINTER,2\nTEXTLAYER,1,5,6\n"));
-        m_files->answer(path("bare.slp").toStdString());
-        m_boxes->clear();
+        m_ui->files->answer(path("bare.slp").toStdString());
+        m_ui->boxes->clear();
         click(*dlg, CShopDlg::IDC_LOAD);
         QVERIFY(boxes().size() == 1 && isBox(boxes()[0], "ファイルを読込みました。", MsgIcon::Information));
         QCOMPARE(dlg->Layers()[0], saved[0]);
@@ -553,7 +493,7 @@ private slots:
         QCOMPARE(dlg->CurrentLayerIndex(), 0);
         QCOMPARE(dlg->radioIndex(CShopDlg::IDC_RECEIPT_SIZE), 0);
 
-        m_files->answer(path("again.slp").toStdString());
+        m_ui->files->answer(path("again.slp").toStdString());
         click(*dlg, CShopDlg::IDC_SAVE);
         QVERIFY(readAll(path("again.slp")).find("\r\nPRINTER,1\r\n") != std::string::npos);
     }
@@ -569,11 +509,11 @@ private slots:
         waitForTheVendor(*dlg);
         QCOMPARE(boxes().size(), size_t(1));
         QVERIFY(isBox(boxes()[0], "領収書店名イメージを送信しました", MsgIcon::Information));
-        QVERIFY(m_files->requests().empty()); // SHOPLOGO off: no header
+        QVERIFY(m_ui->files->requests().empty()); // SHOPLOGO off: no header
 
         const std::string work = readAll(path(kWorkFileName));
         QCOMPARE(work.size(), kWorkFileSize);
-        const std::vector<uint8_t> received = m_sim->receivedLogo();
+        const std::vector<uint8_t> received = m_vendor->sim->receivedLogo();
         QCOMPARE(std::string(received.begin(), received.end()), work);
 
         const QImage shown = dlg->Canvas().grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -602,10 +542,10 @@ private slots:
         bool workFileThere = false;
         int logosBefore = -1;
         {
-            m_files.reset();
+            m_ui->files.reset();
             WatchingFileDialogs watch([&] {
                 workFileThere = QFile::exists(path(kWorkFileName));
-                logosBefore = m_sim->logosReceived();
+                logosBefore = m_vendor->sim->logosReceived();
             });
             click(*dlg, CShopDlg::IDC_SEND);
             QCOMPARE(watch.requests.size(), size_t(1));
@@ -617,14 +557,14 @@ private slots:
         waitForTheVendor(*dlg);
         QVERIFY(workFileThere);
         QCOMPARE(logosBefore, 0);
-        QCOMPARE(m_sim->logosReceived(), 1);
+        QCOMPARE(m_vendor->sim->logosReceived(), 1);
         QCOMPARE(boxes().size(), size_t(1));
         QVERIFY(isBox(boxes()[0], "領収書店名イメージを送信しました", MsgIcon::Information));
 
-        m_boxes->clear();
-        m_files = std::make_unique<platform::ScriptedFileDialogs>();
-        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("headers")));
-        m_files->answer(path("headers/Shop.H").toStdString());
+        m_ui->boxes->clear();
+        m_ui->files = std::make_unique<platform::ScriptedFileDialogs>();
+        QVERIFY(QDir(m_ui->dir.path()).mkdir(QStringLiteral("headers")));
+        m_ui->files->answer(path("headers/Shop.H").toStdString());
         click(*dlg, CShopDlg::IDC_SEND);
         waitForTheVendor(*dlg);
         QCOMPARE(boxes().size(), size_t(2));
@@ -633,7 +573,7 @@ private slots:
         const std::string work = readAll(path(kWorkFileName));
         QCOMPARE(readAll(path("headers/Shop.H")), HeaderText(work));
         QVERIFY(!QFile::exists(path("headers/") + kWorkFileName));
-        QCOMPARE(m_sim->logosReceived(), 2);
+        QCOMPARE(m_vendor->sim->logosReceived(), 2);
     }
 
     // A work file that cannot be written stops the send: the operator is told once, and
@@ -642,22 +582,22 @@ private slots:
     {
         startVendor();
         auto dlg = openDialog(true);
-        QVERIFY(QDir(m_dir->path()).mkdir(QString::fromLatin1(kWorkFileName)));
+        QVERIFY(QDir(m_ui->dir.path()).mkdir(QString::fromLatin1(kWorkFileName)));
         click(*dlg, CShopDlg::IDC_SEND);
         QVERIFY(!dlg->TransferProgress());
         waitForTheVendor(*dlg);
         QCOMPARE(boxes().size(), size_t(1));
         QVERIFY(isBox(boxes()[0], "作業ファイルが開けません", MsgIcon::Exclamation));
-        QVERIFY(m_files->requests().empty());
-        QCOMPARE(m_sim->logosReceived(), 0);
-        QCOMPARE(m_sim->exchanges(), 0);
+        QVERIFY(m_ui->files->requests().empty());
+        QCOMPARE(m_vendor->sim->logosReceived(), 0);
+        QCOMPARE(m_vendor->sim->exchanges(), 0);
     }
 
     void sendFailsWhenTheVendorDoesNotAnswer()
     {
         startVendor();
         auto dlg = openDialog();
-        m_sim->stop();
+        m_vendor->sim->stop();
         click(*dlg, CShopDlg::IDC_SEND);
         waitForTheVendor(*dlg);
         QCOMPARE(boxes().size(), size_t(1));
@@ -669,7 +609,7 @@ private slots:
     void sendRightAfterOpeningIsCarriedOut()
     {
         startVendor();
-        auto dlg = std::make_unique<CShopDlg>(VenderSessionOf(*m_app), false);
+        auto dlg = std::make_unique<CShopDlg>(m_vendor->session(), false);
         dlg->create();
         dlg->show();
         QVERIFY(dlg->VenderBusy()); // the opening is still under way
@@ -677,7 +617,7 @@ private slots:
         waitForTheVendor(*dlg);
         QCOMPARE(boxes().size(), size_t(1));
         QVERIFY(isBox(boxes()[0], "領収書店名イメージを送信しました", MsgIcon::Information));
-        QCOMPARE(m_sim->logosReceived(), 1);
+        QCOMPARE(m_vendor->sim->logosReceived(), 1);
     }
 
     // A transfer that takes time: the progress window stands over the dialog, clear of
@@ -716,7 +656,7 @@ private slots:
         waitForTheVendor(*dlg);
         QCOMPARE(boxes().size(), size_t(1));
         QVERIFY(isBox(boxes()[0], "送信失敗しました \n環境を確認してください。", MsgIcon::Stop));
-        QCOMPARE(m_sim->logosReceived(), 0);
+        QCOMPARE(m_vendor->sim->logosReceived(), 0);
         QVERIFY2(logoRequests() >= 2 && logoRequests() < 25, qPrintable(QString::number(logoRequests())));
         QVERIFY(dlg->item(CShopDlg::IDC_SEND)->isEnabled());
         QVERIFY(dlg->cursor().shape() != Qt::BusyCursor);
@@ -726,21 +666,12 @@ private slots:
     // (a zero-timer keeps firing), and each way of closing the dialog ends the transfer at
     // once: the dialog, run as the program runs it, is gone within 0.5 s, the worker is
     // free soon after, and nothing is shown afterwards.
-    void closingDuringASendEndsItAtOnce_data()
-    {
-        QTest::addColumn<int>("how");
-        QTest::newRow("戻る") << 0;
-        QTest::newRow("Escape") << 1;
-        QTest::newRow("close box") << 2;
-    }
+    void closingDuringASendEndsItAtOnce_data() { testutil::addCloseRows(); }
     void closingDuringASendEndsItAtOnce()
     {
-        QFETCH(int, how);
-        vendorsim::Faults silent;
-        for (int i = 1; i <= 1000; ++i)
-            silent.noReply.insert(i);
-        startVendor(silent);
-        CShopDlg dlg(VenderSessionOf(*m_app), false);
+        QFETCH(Close, how);
+        startVendor(testutil::silent());
+        CShopDlg dlg(m_vendor->session(), false);
         int ticks = -1;
         qint64 longestGap = 0;
         bool running = false;
@@ -768,17 +699,7 @@ private slots:
             ticks = n;
             running = dlg.VenderBusy() && dlg.TransferProgress() && dlg.TransferProgress()->isVisible();
             closing.start();
-            switch (how) {
-            case 0:
-                windowClick(dlg.item(CShopDlg::IDC_BACK));
-                break;
-            case 1:
-                QTest::keyClick(&dlg, Qt::Key_Escape);
-                break;
-            default:
-                dlg.close();
-                break;
-            }
+            testutil::closeBy(how, dlg, dlg.item(CShopDlg::IDC_BACK));
         });
         dlg.runModal();
         const qint64 closedAfter = closing.isValid() ? closing.elapsed() : -1;
@@ -788,10 +709,10 @@ private slots:
         QVERIFY2(closedAfter >= 0 && closedAfter < 500, qPrintable(QString::number(closedAfter)));
         QVERIFY(!dlg.TransferProgress());
         QVERIFY(!dlg.isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(m_app->VenderWorker().Idle(), 500);
+        QTRY_VERIFY_WITH_TIMEOUT(m_vendor->worker.Idle(), 500);
         QCoreApplication::processEvents();
         QVERIFY(boxes().empty());
-        QVERIFY(!m_app->Vender().IsConnected());
+        QVERIFY(!m_vendor->vender.IsConnected());
     }
 
     // Dragging in the preview moves the current layer by exactly the mouse's displacement,
@@ -867,60 +788,6 @@ private slots:
         QTest::keyClick(dlg.get(), Qt::Key_Escape);
         QVERIFY(!dlg->isVisible());
         QCOMPARE(dlg->result(), int(platform::IDCANCEL));
-    }
-
-    // "領収書店名設定" in the main window runs the dialog modally; its connection lives
-    // while it is open. Run as the program runs it (start-up, main window, button), the
-    // preview takes the mouse from the first drag and lies beside the dialog on screen.
-    void runsFromTheMainWindow()
-    {
-        startVendor();
-        int templateId = 0;
-        bool connected = false;
-        bool previewShown = false;
-        bool previewBeside = false;
-        TextLayer moved;
-        int stage = 0; // 0: main window awaited, 1: logo dialog awaited, 2: done
-        QTimer poll;
-        poll.setInterval(10);
-        connect(&poll, &QTimer::timeout, this, [&] {
-            if (stage == 0) {
-                auto *main = static_cast<platform::Dialog *>(m_app->mainWindow());
-                if (!main || !main->isVisible())
-                    return;
-                stage = 1;
-                QTimer::singleShot(0, main, [main] {
-                    windowClick(main->item(CQuorvelDlg::IDC_SHOPLOGO));
-                });
-            } else if (stage == 1) {
-                auto *dlg = qobject_cast<CShopDlg *>(QApplication::activeModalWidget());
-                if (!dlg || !dlg->Canvas().isVisible())
-                    return;
-                if (!m_app->VenderWorker().Idle())
-                    return; // the session is still being opened
-                stage = 2;
-                templateId = dlg->templateId();
-                connected = m_app->Vender().IsConnected();
-                previewShown = true;
-                previewBeside = !dlg->Canvas().frameGeometry().intersects(dlg->frameGeometry());
-                drag(&dlg->Canvas(), QPoint(100, 50), QPoint(110, 55));
-                moved = dlg->Layers()[0];
-                windowClick(dlg->item(CShopDlg::IDC_BACK));
-                auto *main = static_cast<platform::Dialog *>(m_app->mainWindow());
-                QTimer::singleShot(0, main, [main] { windowClick(main->item(platform::IDOK)); });
-            }
-        });
-        poll.start();
-        m_app->InitInstance();
-        poll.stop();
-        QCOMPARE(templateId, int(CShopDlg::IDD));
-        QVERIFY(connected);
-        QVERIFY(previewShown);
-        QVERIFY(previewBeside);
-        QCOMPARE(moved.x, 10);
-        QCOMPARE(moved.y, 5);
-        waitForTheWorker();
-        QVERIFY(!m_app->Vender().IsConnected());
     }
 };
 

@@ -1,7 +1,7 @@
 // quorvelctl mfp, run as a process against the simulated vendor.
 #include "mfp/mfpfile.h"
-#include "testfolder.h"
-#include "testutil.h"
+#include "support/testfolder.h"
+#include "support/testutil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The simulator's request handling without a socket (what the fuzz harness drives).
 #include "comm/frame.h"
-#include "testutil.h"
+#include "support/testutil.h"
 
 #include <gtest/gtest.h>
 
