@@ -25,7 +25,7 @@ std::string storeListText(const QComboBox *list)
 
 CConfigDlg::CConfigDlg(CQuorvelApp &app) : platform::Dialog(IDD), m_app(app)
 {
-    m_cbPrtType = item<QComboBox>(IDC_PRTTYPE);
+    m_printerTypeList = item<QComboBox>(IDC_PRTTYPE);
 }
 
 CConfigDlg::~CConfigDlg()
@@ -38,20 +38,20 @@ void CConfigDlg::DoDataExchange(bool save)
     auto *port = item<QComboBox>(IDC_COMPORT);
     auto *rate = item<QComboBox>(IDC_COMRATE);
     if (save) {
-        m_strComPort = storeListText(port);
-        m_strComRate = storeListText(rate);
+        m_comPort = storeListText(port);
+        m_comRate = storeListText(rate);
     } else {
-        loadListText(port, m_strComPort);
-        loadListText(rate, m_strComRate);
+        loadListText(port, m_comPort);
+        loadListText(rate, m_comRate);
     }
 }
 
 bool CConfigDlg::OnInitDialog()
 {
     platform::Dialog::OnInitDialog();
-    m_strComPort = m_app.COMPORT;
-    m_strComRate = std::to_string(m_app.COMRATE);
-    platform::comboSetCurSel(m_cbPrtType, m_app.PRTTYPE);
+    m_comPort = m_app.COMPORT;
+    m_comRate = std::to_string(m_app.COMRATE);
+    platform::comboSetCurSel(m_printerTypeList, m_app.PRTTYPE);
     DoDataExchange(false);
     return true;
 }
@@ -61,8 +61,8 @@ void CConfigDlg::OnOK()
     DoDataExchange(true);
     platform::Dialog::OnOK();
 
-    m_app.COMPORT = m_strComPort;
-    m_app.COMRATE = int32_t(std::strtol(m_strComRate.c_str(), nullptr, 10));
-    m_app.PRTTYPE = platform::comboCurSel(m_cbPrtType);
+    m_app.COMPORT = m_comPort;
+    m_app.COMRATE = int32_t(std::strtol(m_comRate.c_str(), nullptr, 10));
+    m_app.PRTTYPE = platform::comboCurSel(m_printerTypeList);
     m_app.SaveSettings(); // nothing is shown, whether the write succeeds or not
 }

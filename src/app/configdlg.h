@@ -34,7 +34,7 @@ private:
     void DoDataExchange(bool save);
 
     CQuorvelApp &m_app;
-    QComboBox *m_cbPrtType = nullptr; // the device list
-    std::string m_strComPort;         // CP932
-    std::string m_strComRate;
+    QComboBox *m_printerTypeList = nullptr; // the device list
+    std::string m_comPort;         // CP932
+    std::string m_comRate;
 };

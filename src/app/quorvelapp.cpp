@@ -160,9 +160,9 @@ void CQuorvelApp::LoadSettings()
 void CQuorvelApp::RunMainDialog()
 {
     CQuorvelDlg dlg(*this);
-    m_pMainWnd = &dlg;
+    m_mainWindow = &dlg;
     dlg.runMain();
-    m_pMainWnd = nullptr;
+    m_mainWindow = nullptr;
 }
 
 bool CQuorvelApp::InitInstance()

@@ -75,7 +75,7 @@ public:
     const std::string &workingDirectory() const { return m_workingDir; }
     const std::string &host() const { return m_host; }
     uint16_t port() const { return m_port; }
-    QWidget *mainWindow() const { return m_pMainWnd; }
+    QWidget *mainWindow() const { return m_mainWindow; }
 
     // Settings, loaded once at start-up (CP932 text).
     std::string COMPORT = "COM1"; // serial port name; at most 9 bytes are taken from the file
@@ -104,6 +104,6 @@ protected:
     std::unique_ptr<platform::InstanceGuard> m_mutex;
     COrvathVender m_vender;
     std::unique_ptr<CVenderWorker> m_worker; // after m_vender: it goes first
-    QWidget *m_pMainWnd = nullptr;
+    QWidget *m_mainWindow = nullptr;
     int m_exitCode = 0;
 };

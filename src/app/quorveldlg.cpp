@@ -31,7 +31,7 @@ const platform::CommandTable<CQuorvelDlg> CQuorvelDlg::kCommands = {
     {ID_MFPSETTINGS, platform::Notify::Command, &CQuorvelDlg::OnMfpSettings},
 };
 
-CQuorvelDlg::CQuorvelDlg(CQuorvelApp &app) : platform::Dialog(IDD), m_app(app), m_hIcon(applicationIcon())
+CQuorvelDlg::CQuorvelDlg(CQuorvelApp &app) : platform::Dialog(IDD), m_app(app), m_icon(applicationIcon())
 {
     setCommandTable(kCommands);
 }
@@ -61,7 +61,7 @@ bool CQuorvelDlg::OnInitDialog()
     }
     updateWindowMenu();
 
-    setWindowIcon(m_hIcon);
+    setWindowIcon(m_icon);
     return true;
 }
 

@@ -56,7 +56,7 @@ private:
     QAction *addMenuCommand(const QString &text, int command, const QKeySequence &shortcut);
 
     CQuorvelApp &m_app;
-    QIcon m_hIcon;
+    QIcon m_icon;
     QMenu *m_windowMenu = nullptr;
     static const platform::CommandTable<CQuorvelDlg> kCommands;
 };

@@ -92,12 +92,12 @@ CVenderAddrDlg::CVenderAddrDlg(CQuorvelApp &app)
     : platform::Dialog(IDD), m_app(app), m_channel(std::make_shared<ResultChannel>())
 {
     setCommandTable(kCommands);
-    m_editAddress = item<QLineEdit>(IDC_ADDRESS);
-    m_editPort = item<QLineEdit>(IDC_PORT);
-    m_editResult = item<QPlainTextEdit>(IDC_RESULT);
+    m_addressEdit = item<QLineEdit>(IDC_ADDRESS);
+    m_portEdit = item<QLineEdit>(IDC_PORT);
+    m_resultEdit = item<QPlainTextEdit>(IDC_RESULT);
     // Read-only, but the operator can still select the result and copy it with the keys.
-    if (m_editResult)
-        m_editResult->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    if (m_resultEdit)
+        m_resultEdit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_channel->dialog = this;
 }
 
@@ -113,9 +113,9 @@ CVenderAddrDlg::~CVenderAddrDlg()
 bool CVenderAddrDlg::OnInitDialog()
 {
     platform::Dialog::OnInitDialog();
-    platform::setWindowText(m_editAddress, m_app.host());
-    platform::setWindowText(m_editPort, std::to_string(m_app.port()));
-    platform::setWindowText(m_editResult, std::string());
+    platform::setWindowText(m_addressEdit, m_app.host());
+    platform::setWindowText(m_portEdit, std::to_string(m_app.port()));
+    platform::setWindowText(m_resultEdit, std::string());
     return true;
 }
 
@@ -129,11 +129,11 @@ bool CVenderAddrDlg::TakeAddress(std::string &host, uint16_t &port)
         }
         return false;
     };
-    host = trimmed(platform::windowText(m_editAddress));
+    host = trimmed(platform::windowText(m_addressEdit));
     if (!CQuorvelApp::IsVenderAddress(host))
-        return refuse(apptext::kMsgBadAddress, m_editAddress);
-    if (!ParsePort(trimmed(platform::windowText(m_editPort)), port))
-        return refuse(apptext::kMsgBadPort, m_editPort);
+        return refuse(apptext::kMsgBadAddress, m_addressEdit);
+    if (!ParsePort(trimmed(platform::windowText(m_portEdit)), port))
+        return refuse(apptext::kMsgBadPort, m_portEdit);
     return true;
 }
 
@@ -185,7 +185,7 @@ void CVenderAddrDlg::OnTest()
 
 void CVenderAddrDlg::ShowResult(const std::string &cp932)
 {
-    platform::setWindowText(m_editResult, cp932);
+    platform::setWindowText(m_resultEdit, cp932);
 }
 
 void CVenderAddrDlg::TestFinished(const std::string &cp932)

@@ -63,9 +63,9 @@ private:
     void TestFinished(const std::string &cp932);
 
     CQuorvelApp &m_app;
-    QLineEdit *m_editAddress = nullptr;
-    QLineEdit *m_editPort = nullptr;
-    QPlainTextEdit *m_editResult = nullptr;
+    QLineEdit *m_addressEdit = nullptr;
+    QLineEdit *m_portEdit = nullptr;
+    QPlainTextEdit *m_resultEdit = nullptr;
     bool m_testRunning = false;
     std::shared_ptr<ResultChannel> m_channel;
 

@@ -91,16 +91,16 @@ CClockSetDlg::CClockSetDlg(VenderSession session)
         m_busy = busy;
         ApplyControls();
     });
-    m_editDeviceNumber = item<QLineEdit>(IDC_DEVICE_NUMBER);
-    m_cbYear = item<QComboBox>(IDC_YEAR);
-    m_cbMonth = item<QComboBox>(IDC_MONTH);
-    m_cbMinute = item<QComboBox>(IDC_MINUTE);
-    m_cbHour = item<QComboBox>(IDC_HOUR);
-    m_cbDay = item<QComboBox>(IDC_DAY);
+    m_deviceNumberEdit = item<QLineEdit>(IDC_DEVICE_NUMBER);
+    m_yearList = item<QComboBox>(IDC_YEAR);
+    m_monthList = item<QComboBox>(IDC_MONTH);
+    m_minuteList = item<QComboBox>(IDC_MINUTE);
+    m_hourList = item<QComboBox>(IDC_HOUR);
+    m_dayList = item<QComboBox>(IDC_DAY);
 
     auto *narrow = new NarrowListStyle;
     narrow->setParent(this);
-    for (QComboBox *list : {m_cbYear, m_cbMonth, m_cbDay, m_cbHour, m_cbMinute})
+    for (QComboBox *list : {m_yearList, m_monthList, m_dayList, m_hourList, m_minuteList})
         if (list)
             list->setStyle(narrow);
 }
@@ -129,33 +129,33 @@ bool CClockSetDlg::LocalNow(LocalTime &out) const
 bool CClockSetDlg::OnInitDialog()
 {
     CVenderDialog::OnInitDialog();
-    m_bReachable = false;
-    m_bControlsEnabled = false;
+    m_reachable = false;
+    m_controlsEnabled = false;
 
     startWindowTimer(kClockTimer, kClockPeriodMs);
 
     for (int y = kFirstYear; y < kFirstYear + 100; ++y) {
         char buf[16];
         std::snprintf(buf, sizeof buf, "%04d", y);
-        platform::comboAddString(m_cbYear, buf);
+        platform::comboAddString(m_yearList, buf);
     }
     for (int m = 1; m <= 12; ++m)
-        platform::comboAddString(m_cbMonth, format2(m));
+        platform::comboAddString(m_monthList, format2(m));
     for (int d = 1; d <= 31; ++d)
-        platform::comboAddString(m_cbDay, format2(d));
+        platform::comboAddString(m_dayList, format2(d));
     for (int h = 0; h <= 23; ++h)
-        platform::comboAddString(m_cbHour, format2(h));
+        platform::comboAddString(m_hourList, format2(h));
     for (int m = 0; m <= 59; ++m)
-        platform::comboAddString(m_cbMinute, format2(m));
+        platform::comboAddString(m_minuteList, format2(m));
 
     // An index that is no item (a PC year outside the list's century) selects nothing.
     LocalTime now;
     if (LocalNow(now)) {
-        platform::comboSetCurSel(m_cbYear, now.year - kFirstYear);
-        platform::comboSetCurSel(m_cbMonth, now.month - 1);
-        platform::comboSetCurSel(m_cbDay, now.day - 1);
-        platform::comboSetCurSel(m_cbHour, now.hour);
-        platform::comboSetCurSel(m_cbMinute, now.minute);
+        platform::comboSetCurSel(m_yearList, now.year - kFirstYear);
+        platform::comboSetCurSel(m_monthList, now.month - 1);
+        platform::comboSetCurSel(m_dayList, now.day - 1);
+        platform::comboSetCurSel(m_hourList, now.hour);
+        platform::comboSetCurSel(m_minuteList, now.minute);
     }
 
     UpdateControls();
@@ -164,8 +164,8 @@ bool CClockSetDlg::OnInitDialog()
 
 void CClockSetDlg::BeforeOpening()
 {
-    m_strDeviceClock.clear();
-    m_strPcTime.clear();
+    m_deviceClock.clear();
+    m_pcTime.clear();
     DoDataExchange();
 }
 
@@ -184,8 +184,8 @@ void CClockSetDlg::OnDestroy()
 
 void CClockSetDlg::DoDataExchange()
 {
-    setItemText(IDC_DEVICE_CLOCK, m_strDeviceClock);
-    setItemText(IDC_PC_TIME, m_strPcTime);
+    setItemText(IDC_DEVICE_CLOCK, m_deviceClock);
+    setItemText(IDC_PC_TIME, m_pcTime);
 }
 
 void CClockSetDlg::run(CVenderRunner::Operation operation, std::function<void(bool)> done, int busyAfterMs)
@@ -217,13 +217,13 @@ void CClockSetDlg::OnTimer(int id)
 
 void CClockSetDlg::ShowPcTime()
 {
-    m_strPcTime.clear();
+    m_pcTime.clear();
     const std::time_t now = CurrentTime();
     std::tm tm{};
     if (localtime_r(&now, &tm)) {
         char buf[64];
         if (std::strftime(buf, sizeof buf, "%y/%m/%d %H:%M:%S", &tm) > 0)
-            m_strPcTime = buf;
+            m_pcTime = buf;
     }
     DoDataExchange();
 }
@@ -236,7 +236,7 @@ void CClockSetDlg::RefreshClock()
         m_tickDue = true; // one read at a time
         return;
     }
-    m_bReachable = true;
+    m_reachable = true;
     auto read = std::make_shared<DeviceDateTime>();
     run([read](COrvathVender &v) { return v.ReadClock(*read); },
         [this, read](bool ok) { ClockRead(ok, *read); }, CVenderRunner::kQuietMs);
@@ -245,21 +245,21 @@ void CClockSetDlg::RefreshClock()
 void CClockSetDlg::ClockRead(bool ok, const DeviceDateTime &t)
 {
     if (ok) {
-        m_strDeviceClock = DeviceDateTimeText(t);
+        m_deviceClock = DeviceDateTimeText(t);
     } else {
-        m_bReachable = false;
-        m_strDeviceClock = CommErrorText();
+        m_reachable = false;
+        m_deviceClock = CommErrorText();
         UpdateControls();
     }
     DoDataExchange();
-    if (m_bReachable && !m_bControlsEnabled)
+    if (m_reachable && !m_controlsEnabled)
         UpdateControls();
 }
 
 void CClockSetDlg::UpdateControls()
 {
-    if (!m_bReachable) {
-        m_bControlsEnabled = false;
+    if (!m_reachable) {
+        m_controlsEnabled = false;
         ApplyControls();
         return;
     }
@@ -278,12 +278,12 @@ void CClockSetDlg::UpdateControls()
 void CClockSetDlg::NumberRead(bool ok, const std::string &number)
 {
     if (ok) {
-        m_editDeviceNumber->setMaxLength(int(kDeviceNumberLength));
+        m_deviceNumberEdit->setMaxLength(int(kDeviceNumberLength));
         if (number.compare(0, kDeviceNumberLength, "      ") != 0)
-            platform::setWindowText(m_editDeviceNumber, std::string(number.c_str())); // up to a NUL, as any text
-        m_bControlsEnabled = true;
+            platform::setWindowText(m_deviceNumberEdit, std::string(number.c_str())); // up to a NUL, as any text
+        m_controlsEnabled = true;
     } else {
-        m_bControlsEnabled = false;
+        m_controlsEnabled = false;
     }
     ApplyControls();
 }
@@ -293,7 +293,7 @@ void CClockSetDlg::ApplyControls()
     for (int id : {IDC_DEVICE_NUMBER, IDC_SET_NUMBER, IDC_SET_NOW, IDC_SET_EDITED, IDC_YEAR, IDC_MONTH, IDC_DAY,
                    IDC_HOUR, IDC_MINUTE}) {
         const bool startsOperation = id == IDC_SET_NUMBER || id == IDC_SET_NOW || id == IDC_SET_EDITED;
-        enableItem(id, m_bControlsEnabled && !(startsOperation && m_busy));
+        enableItem(id, m_controlsEnabled && !(startsOperation && m_busy));
     }
 }
 
@@ -316,10 +316,10 @@ void CClockSetDlg::setClock(std::function<bool(DeviceDateTime &)> timeToSend)
         [this](bool ok) {
             if (ok) {
                 platform::messageBox(clocktext::kMsgClockSet, MsgIcon::Information);
-                m_bReachable = true;
+                m_reachable = true;
             } else {
                 ReportFailure(false, clocktext::kTitleSetClock);
-                m_bReachable = false; // the controls stay as they are until the next tick decides
+                m_reachable = false; // the controls stay as they are until the next tick decides
             }
         },
         CVenderRunner::kAtOnce);
@@ -353,11 +353,11 @@ void CClockSetDlg::OnSetEdited()
     const struct {
         QComboBox *list;
         const char *name;
-    } lists[] = {{m_cbYear, clocktext::kFieldYear},
-                 {m_cbMonth, clocktext::kFieldMonth},
-                 {m_cbDay, clocktext::kFieldDay},
-                 {m_cbHour, clocktext::kFieldHour},
-                 {m_cbMinute, clocktext::kFieldMinute}};
+    } lists[] = {{m_yearList, clocktext::kFieldYear},
+                 {m_monthList, clocktext::kFieldMonth},
+                 {m_dayList, clocktext::kFieldDay},
+                 {m_hourList, clocktext::kFieldHour},
+                 {m_minuteList, clocktext::kFieldMinute}};
     for (const auto &l : lists) {
         if (platform::comboCurSel(l.list) < 0) {
             platform::messageBox(std::string(clocktext::kMsgNotSelectedBefore) + l.name +
@@ -367,11 +367,11 @@ void CClockSetDlg::OnSetEdited()
         }
     }
     LocalTime t;
-    t.year = kFirstYear + platform::comboCurSel(m_cbYear);
-    t.month = platform::comboCurSel(m_cbMonth) + 1;
-    t.day = platform::comboCurSel(m_cbDay) + 1;
-    t.hour = platform::comboCurSel(m_cbHour);
-    t.minute = platform::comboCurSel(m_cbMinute);
+    t.year = kFirstYear + platform::comboCurSel(m_yearList);
+    t.month = platform::comboCurSel(m_monthList) + 1;
+    t.day = platform::comboCurSel(m_dayList) + 1;
+    t.hour = platform::comboCurSel(m_hourList);
+    t.minute = platform::comboCurSel(m_minuteList);
     t.second = 0;
     if (!platform::dateExists(t.year, t.month, t.day)) {
         char date[64];
@@ -387,7 +387,7 @@ void CClockSetDlg::OnSetDeviceNumber()
 {
     // The edit's text as a zero-filled area of at most 10 bytes, terminator included.
     char text[11] = {};
-    const std::string bytes = platform::windowText(m_editDeviceNumber);
+    const std::string bytes = platform::windowText(m_deviceNumberEdit);
     std::memcpy(text, bytes.data(), std::min<size_t>(bytes.size(), 9));
 
     // Only 7-bit characters may go to the vendor. A character the code page cannot hold
@@ -395,7 +395,7 @@ void CClockSetDlg::OnSetDeviceNumber()
     bool refused = false;
     for (size_t i = 0; i < kDeviceNumberLength && text[i] != '\0'; ++i)
         refused = refused || static_cast<unsigned char>(text[i]) >= 0x80;
-    const QString typed = m_editDeviceNumber->text();
+    const QString typed = m_deviceNumberEdit->text();
     for (qsizetype i = 0; i < typed.size() && i < qsizetype(kDeviceNumberLength); ++i)
         refused = refused || typed[i].unicode() >= 0x80;
     if (refused) {

@@ -61,8 +61,8 @@ public:
     explicit CClockSetDlg(VenderSession session);
     ~CClockSetDlg() override;
 
-    bool Reachable() const { return m_bReachable; }
-    bool ControlsEnabled() const { return m_bControlsEnabled; }
+    bool Reachable() const { return m_reachable; }
+    bool ControlsEnabled() const { return m_controlsEnabled; }
     // An operation of the dialog is running or waiting on the vendor worker.
 
     // The text shown when the vendor's clock cannot be read.
@@ -106,16 +106,16 @@ private:
     void setClock(std::function<bool(DeviceDateTime &)> timeToSend);
     void deliverDueTick();
 
-    QLineEdit *m_editDeviceNumber = nullptr;
-    QComboBox *m_cbYear = nullptr;
-    QComboBox *m_cbMonth = nullptr;
-    QComboBox *m_cbMinute = nullptr;
-    QComboBox *m_cbHour = nullptr;
-    QComboBox *m_cbDay = nullptr;
-    std::string m_strDeviceClock; // CP932
-    std::string m_strPcTime;      // CP932
-    bool m_bReachable = false;
-    bool m_bControlsEnabled = false;
+    QLineEdit *m_deviceNumberEdit = nullptr;
+    QComboBox *m_yearList = nullptr;
+    QComboBox *m_monthList = nullptr;
+    QComboBox *m_minuteList = nullptr;
+    QComboBox *m_hourList = nullptr;
+    QComboBox *m_dayList = nullptr;
+    std::string m_deviceClock; // CP932
+    std::string m_pcTime;      // CP932
+    bool m_reachable = false;
+    bool m_controlsEnabled = false;
     bool m_busy = false;    // the runner shows the dialog busy
     bool m_tickDue = false; // a tick fell due while an operation ran
 

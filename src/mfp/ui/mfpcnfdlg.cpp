@@ -86,35 +86,35 @@ CMfpcnfDlg::~CMfpcnfDlg()
 
 void CMfpcnfDlg::DoDataExchange()
 {
-    m_cbScanCharging = item<QComboBox>(IDC_SCAN_CHARGING);
-    m_cbFaxLine2 = item<QComboBox>(IDC_FAX_LINE2);
-    m_stTitle = item(IDC_TITLE);
-    m_cbPaperType = item<QComboBox>(IDC_PAPER_TYPE);
-    m_cbPaperWeight = item<QComboBox>(IDC_PAPER_WEIGHT);
-    m_cbIndexTab = item<QComboBox>(IDC_INDEX_TAB);
-    m_cbPaperColor = item<QComboBox>(IDC_PAPER_COLOR);
-    m_cbOtherSpec = item<QComboBox>(IDC_OTHER_SPEC);
-    m_cbWidePaper = item<QComboBox>(IDC_WIDE_PAPER);
-    m_cbLefSef = item<QComboBox>(IDC_LEF_SEF);
-    m_cbReserved = item<QComboBox>(IDC_RESERVED);
-    m_cbIndexPaper = item<QComboBox>(IDC_INDEX_PAPER);
-    m_cbPaperCode = item<QComboBox>(IDC_PAPER_CODE);
+    m_scanChargingList = item<QComboBox>(IDC_SCAN_CHARGING);
+    m_faxLine2List = item<QComboBox>(IDC_FAX_LINE2);
+    m_titleLabel = item(IDC_TITLE);
+    m_paperTypeList = item<QComboBox>(IDC_PAPER_TYPE);
+    m_paperWeightList = item<QComboBox>(IDC_PAPER_WEIGHT);
+    m_indexTabList = item<QComboBox>(IDC_INDEX_TAB);
+    m_paperColorList = item<QComboBox>(IDC_PAPER_COLOR);
+    m_otherSpecList = item<QComboBox>(IDC_OTHER_SPEC);
+    m_widePaperList = item<QComboBox>(IDC_WIDE_PAPER);
+    m_lefSefList = item<QComboBox>(IDC_LEF_SEF);
+    m_reservedList = item<QComboBox>(IDC_RESERVED);
+    m_indexPaperList = item<QComboBox>(IDC_INDEX_PAPER);
+    m_paperCodeList = item<QComboBox>(IDC_PAPER_CODE);
     m_tree = item<QTreeWidget>(IDC_TREE);
 }
 
 QComboBox *CMfpcnfDlg::paperList(size_t field) const
 {
     switch (field) {
-    case PaperCodeIndex: return m_cbPaperCode;
-    case LefSef: return m_cbLefSef;
-    case WidePaper: return m_cbWidePaper;
-    case IndexPaper: return m_cbIndexPaper;
-    case Reserved: return m_cbReserved;
-    case PaperType: return m_cbPaperType;
-    case PaperWeight: return m_cbPaperWeight;
-    case IndexTab: return m_cbIndexTab;
-    case PaperColor: return m_cbPaperColor;
-    case OtherSpec: return m_cbOtherSpec;
+    case PaperCodeIndex: return m_paperCodeList;
+    case LefSef: return m_lefSefList;
+    case WidePaper: return m_widePaperList;
+    case IndexPaper: return m_indexPaperList;
+    case Reserved: return m_reservedList;
+    case PaperType: return m_paperTypeList;
+    case PaperWeight: return m_paperWeightList;
+    case IndexTab: return m_indexTabList;
+    case PaperColor: return m_paperColorList;
+    case OtherSpec: return m_otherSpecList;
     }
     return nullptr;
 }
@@ -138,7 +138,7 @@ void CMfpcnfDlg::OnDestroy()
 
 void CMfpcnfDlg::FillLists()
 {
-    if (!m_tree || !m_cbPaperCode)
+    if (!m_tree || !m_paperCodeList)
         return;
     auto addItem = [](const std::string &text, int tag) {
         auto *item = new QTreeWidgetItem(QStringList(platform::fromCp932(text)));
@@ -153,12 +153,12 @@ void CMfpcnfDlg::FillLists()
     m_tree->addTopLevelItem(addItem(mfptext::kTreeScanCharging, TAG_SCAN_CHARGING));
 
     for (size_t row = 0; row < kPaperCodeRows; ++row)
-        platform::comboAddString(m_cbPaperCode, PaperCodeItemText(row));
-    fillList(m_cbPaperType, mfptext::kPaperTypeNames);
-    fillList(m_cbPaperWeight, mfptext::kPaperWeightNames);
-    fillList(m_cbIndexTab, mfptext::kIndexTabNames);
-    fillList(m_cbPaperColor, mfptext::kPaperColorNames);
-    fillList(m_cbOtherSpec, mfptext::kOtherSpecNames);
+        platform::comboAddString(m_paperCodeList, PaperCodeItemText(row));
+    fillList(m_paperTypeList, mfptext::kPaperTypeNames);
+    fillList(m_paperWeightList, mfptext::kPaperWeightNames);
+    fillList(m_indexTabList, mfptext::kIndexTabNames);
+    fillList(m_paperColorList, mfptext::kPaperColorNames);
+    fillList(m_otherSpecList, mfptext::kOtherSpecNames);
 }
 
 void CMfpcnfDlg::refresh()
@@ -214,11 +214,11 @@ void CMfpcnfDlg::ModelToControls()
     switch (m_currentKind) {
     case MfpParamKind::FaxLine2:
         setItemText(IDC_TITLE, mfptext::kTreeFaxLine2);
-        platform::comboSetCurSel(m_cbFaxLine2, m_params.faxLine2());
+        platform::comboSetCurSel(m_faxLine2List, m_params.faxLine2());
         return;
     case MfpParamKind::ScanCharging:
         setItemText(IDC_TITLE, mfptext::kTreeScanCharging);
-        platform::comboSetCurSel(m_cbScanCharging, m_params.scanCharging());
+        platform::comboSetCurSel(m_scanChargingList, m_params.scanCharging());
         return;
     case MfpParamKind::Paper:
         break;
@@ -253,10 +253,10 @@ void CMfpcnfDlg::ControlsToModel()
         }
         break;
     case MfpParamKind::FaxLine2:
-        m_params.faxLine2() = row(m_cbFaxLine2);
+        m_params.faxLine2() = row(m_faxLine2List);
         break;
     case MfpParamKind::ScanCharging:
-        m_params.scanCharging() = row(m_cbScanCharging);
+        m_params.scanCharging() = row(m_scanChargingList);
         break;
     }
 }

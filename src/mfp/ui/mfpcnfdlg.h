@@ -97,19 +97,19 @@ private:
                   std::function<void(bool)> done);
 
     std::unique_ptr<CTransferProgress> m_progress;
-    QComboBox *m_cbScanCharging = nullptr;
-    QComboBox *m_cbFaxLine2 = nullptr;
-    QWidget *m_stTitle = nullptr;
-    QComboBox *m_cbPaperType = nullptr;
-    QComboBox *m_cbPaperWeight = nullptr;
-    QComboBox *m_cbIndexTab = nullptr;
-    QComboBox *m_cbPaperColor = nullptr;
-    QComboBox *m_cbOtherSpec = nullptr;
-    QComboBox *m_cbWidePaper = nullptr;
-    QComboBox *m_cbLefSef = nullptr;
-    QComboBox *m_cbReserved = nullptr;
-    QComboBox *m_cbIndexPaper = nullptr;
-    QComboBox *m_cbPaperCode = nullptr;
+    QComboBox *m_scanChargingList = nullptr;
+    QComboBox *m_faxLine2List = nullptr;
+    QWidget *m_titleLabel = nullptr;
+    QComboBox *m_paperTypeList = nullptr;
+    QComboBox *m_paperWeightList = nullptr;
+    QComboBox *m_indexTabList = nullptr;
+    QComboBox *m_paperColorList = nullptr;
+    QComboBox *m_otherSpecList = nullptr;
+    QComboBox *m_widePaperList = nullptr;
+    QComboBox *m_lefSefList = nullptr;
+    QComboBox *m_reservedList = nullptr;
+    QComboBox *m_indexPaperList = nullptr;
+    QComboBox *m_paperCodeList = nullptr;
     QTreeWidget *m_tree = nullptr;
     MfpParameterSet m_params;
     std::optional<size_t> m_currentEntry;             // entry 0-9 of m_params, or none
