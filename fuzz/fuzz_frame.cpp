@@ -9,8 +9,8 @@
 //    whole stream, one call per byte and calls of random lengths find the same first frame;
 //  - nothing is read or written outside the buffers (AddressSanitizer), and the write
 //    index never passes the frame buffer.
-#include "fuzzcheck.h"
 #include "frameoracle.h"
+#include "fuzzcheck.h"
 
 #include "comm/frame.h"
 

@@ -9,8 +9,8 @@
 //  - the replies do not depend on how the bytes were cut: fed whole and fed in pieces, two
 //    simulators give replies of the same commands, statuses and lengths (the data of a
 //    clock reading may differ when a second passes in between).
-#include "fuzzcheck.h"
 #include "frameoracle.h"
+#include "fuzzcheck.h"
 
 #include "vendorsim/vendorsim.h"
 

@@ -10,14 +10,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv);
 
-#define FUZZ_CHECK(cond, ...)                                                              \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
-            std::fprintf(stderr, "%s:%d: property violated: %s\n  ", __FILE__, __LINE__, #cond); \
-            std::fprintf(stderr, __VA_ARGS__);                                             \
-            std::fprintf(stderr, "\n");                                                    \
-            std::abort();                                                                  \
-        }                                                                                  \
+#define FUZZ_CHECK(cond, ...)                                                                                     \
+    do {                                                                                                          \
+        if (!(cond)) {                                                                                            \
+            std::fprintf(stderr, "%s:%d: property violated: %s\n  ", __FILE__, __LINE__, #cond);                  \
+            std::fprintf(stderr, __VA_ARGS__);                                                                    \
+            std::fprintf(stderr, "\n");                                                                           \
+            std::abort();                                                                                         \
+        }                                                                                                         \
     } while (0)
 
 // Reads the input from the front: the fuzzer's bytes taken as a stream of small fields.

@@ -13,8 +13,8 @@
 #include <QImage>
 #include <QPainter>
 
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -56,7 +56,8 @@ bool labelMask(QImage &mask, QSize box)
                 y0 = std::min(y0, y), y1 = std::max(y1, y);
             }
     if (x1 < 0 || y1 - y0 + 1 != box.height()) {
-        std::fprintf(stderr, "quorvel-bggen: the label's ink is %d rows high, not %d\n", y1 - y0 + 1, box.height());
+        std::fprintf(stderr, "quorvel-bggen: the label's ink is %d rows high, not %d\n", y1 - y0 + 1,
+                     box.height());
         return false;
     }
     // Widest run of blank columns inside the ink.
@@ -71,7 +72,8 @@ bool labelMask(QImage &mask, QSize box)
     }
     const int extra = box.width() - (x1 - x0 + 1);
     if (gapLength + extra < 1) {
-        std::fprintf(stderr, "quorvel-bggen: the label's ink (%d columns) does not fit %d\n", x1 - x0 + 1, box.width());
+        std::fprintf(stderr, "quorvel-bggen: the label's ink (%d columns) does not fit %d\n", x1 - x0 + 1,
+                     box.width());
         return false;
     }
     const int cut = gapStart + gapLength / 2; // columns are added or removed from here

@@ -35,6 +35,6 @@ private:
 
     CQuorvelApp &m_app;
     QComboBox *m_printerTypeList = nullptr; // the device list
-    std::string m_comPort;         // CP932
+    std::string m_comPort; // CP932
     std::string m_comRate;
 };

@@ -1,10 +1,10 @@
 // quorvel: the desktop set-up tool.
 #include "app/quorvelapp.h"
-#include "platform/ui/dialog.h"
 #include "platform/fonts.h"
-#include "platform/ui/messagebox.h"
 #include "platform/termination.h"
 #include "platform/translations.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/messagebox.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -4,11 +4,11 @@
 #include "comm/port.h"
 #include "comm/socket.h"
 #include "platform/codepage.h"
+#include "platform/profile.h"
 #include "platform/ui/filedialog.h"
 #include "platform/ui/messagebox.h"
-#include "vendorui/vendersession.h"
-#include "platform/profile.h"
 #include "texts/comm.h"
+#include "vendorui/vendersession.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -34,9 +34,10 @@ CQuorvelApp::CQuorvelApp() : m_appName(applicationNameOfProcess())
 {
     // The vendor object's own messages (the logo transfer's file messages) are boxes.
     m_vender.SetMessageSink([](const std::string &text, VenderMessageIcon icon) {
-        platform::messageBox(text, icon == VenderMessageIcon::Information ? platform::MsgIcon::Information
-                                   : icon == VenderMessageIcon::Stop      ? platform::MsgIcon::Stop
-                                                                          : platform::MsgIcon::Exclamation);
+        platform::messageBox(text,
+                             icon == VenderMessageIcon::Information ? platform::MsgIcon::Information
+                                 : icon == VenderMessageIcon::Stop  ? platform::MsgIcon::Stop
+                                                                    : platform::MsgIcon::Exclamation);
     });
     if (QCoreApplication::instance())
         QCoreApplication::setApplicationName(QString::fromStdString(m_appName));
@@ -95,7 +96,8 @@ CQuorvelApp::ParseResult CQuorvelApp::ParseCommandLine(const QStringList &argume
         }
         if (name == QLatin1String("--host")) {
             if (!IsVenderAddress(value.toStdString())) {
-                message = "quorvel: --host takes a numeric IPv4 or IPv6 address, not \"" + value.toStdString() + "\"\n";
+                message =
+                    "quorvel: --host takes a numeric IPv4 or IPv6 address, not \"" + value.toStdString() + "\"\n";
                 return ParseResult::Error;
             }
             m_host = value.toStdString();
@@ -146,7 +148,8 @@ void CQuorvelApp::LoadSettings()
     // The vendor's address: what the command line gave stays; a malformed value in the file
     // is passed over and the default (or the command line's value) is kept.
     if (!m_hostGiven) {
-        const std::string address = platform::readProfileString(ini, "VENDER", "ADDRESS", "", kAddressReadLimit + 1);
+        const std::string address =
+            platform::readProfileString(ini, "VENDER", "ADDRESS", "", kAddressReadLimit + 1);
         if (address.size() < kAddressReadLimit && IsVenderAddress(address))
             m_host = address;
     }
@@ -201,8 +204,8 @@ bool CQuorvelApp::SaveSettings()
 {
     const std::string &ini = m_settingsPath;
     return platform::writeProfileString(ini, "PC", "COMPORT", COMPORT) &&
-           platform::writeProfileString(ini, "PC", "COMRATE", std::to_string(COMRATE)) &&
-           platform::writeProfileString(ini, "VENDER", "PRTTYPE", std::to_string(PRTTYPE));
+        platform::writeProfileString(ini, "PC", "COMRATE", std::to_string(COMRATE)) &&
+        platform::writeProfileString(ini, "VENDER", "PRTTYPE", std::to_string(PRTTYPE));
 }
 
 void CQuorvelApp::SetVenderAddress(const std::string &host, uint16_t port)
@@ -213,8 +216,8 @@ void CQuorvelApp::SetVenderAddress(const std::string &host, uint16_t port)
 
 bool CQuorvelApp::SaveVenderAddress()
 {
-    return platform::writeProfileStrings(m_settingsPath, {{"VENDER", "ADDRESS", m_host},
-                                                          {"VENDER", "PORT", std::to_string(m_port)}});
+    return platform::writeProfileStrings(
+        m_settingsPath, {{"VENDER", "ADDRESS", m_host}, {"VENDER", "PORT", std::to_string(m_port)}});
 }
 
 void CQuorvelApp::OpenVender()

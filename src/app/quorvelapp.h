@@ -79,9 +79,9 @@ public:
 
     // Settings, loaded once at start-up (CP932 text).
     std::string COMPORT = "COM1"; // serial port name; at most 9 bytes are taken from the file
-    int32_t COMRATE = 9600;       // serial rate in bit/s
-    int32_t PRTTYPE = 0;          // index of the connected device model
-    bool SHOPLOGO = false;        // sending a logo also exports the C header
+    int32_t COMRATE = 9600; // serial rate in bit/s
+    int32_t PRTTYPE = 0; // index of the connected device model
+    bool SHOPLOGO = false; // sending a logo also exports the C header
 
     static constexpr const char *kSettingsFileName = "quorvel.ini";
 

@@ -26,10 +26,10 @@ struct BmpHeader {
     int64_t height = 0; // negative: rows stored top row first
     uint32_t bits = 0;
     uint32_t compression = Rgb;
-    size_t colours = 0;      // entries of the colour table
-    size_t colourSize = 4;   // bytes per entry
-    size_t colourTable = 0;  // offset of the colour table
-    size_t pixelData = 0;    // offset of the pixel data
+    size_t colours = 0; // entries of the colour table
+    size_t colourSize = 4; // bytes per entry
+    size_t colourTable = 0; // offset of the colour table
+    size_t pixelData = 0; // offset of the pixel data
 };
 
 // Reads the headers as the decoder does; false for anything it would not take.
@@ -62,10 +62,10 @@ bool readHeader(std::string_view b, BmpHeader &h)
         return false;
     }
     const uint32_t bits = h.bits;
-    const bool known = (h.compression == Rgb && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 ||
-                                                 bits == 32)) ||
-                       (h.compression == Rle8 && bits == 8) || (h.compression == Rle4 && bits == 4) ||
-                       (h.compression == BitFields && (bits == 16 || bits == 32));
+    const bool known = (h.compression == Rgb &&
+                        (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32)) ||
+        (h.compression == Rle8 && bits == 8) || (h.compression == Rle4 && bits == 4) ||
+        (h.compression == BitFields && (bits == 16 || bits == 32));
     if (planes != 1 || !known || h.width <= 0 || h.height == 0 || h.width > kMaxBackgroundSide ||
         std::abs(int64_t(h.height)) > kMaxBackgroundSide)
         return false;

@@ -22,8 +22,8 @@ bool isTrailByte(unsigned char c)
 // Length of the character at `i`: 2 for a CP932 lead byte followed by a trail byte, else 1.
 size_t charLength(std::string_view s, size_t i)
 {
-    if (isLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()
-        && isTrailByte(static_cast<unsigned char>(s[i + 1])))
+    if (isLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() &&
+        isTrailByte(static_cast<unsigned char>(s[i + 1])))
         return 2;
     return 1;
 }
@@ -91,9 +91,9 @@ void EscapeLineBreaks(std::string &dest, std::string_view text)
             // The byte written next decides whether the reader would take this backslash
             // as the start of an escape.
             const size_t n = i + 1;
-            const bool escapeStartsNext = n == text.size() || text[n] == '\\' || text[n] == 'n'
-                                          || text[n] == '"' || text[n] == '\n'
-                                          || (text[n] == '\r' && n + 1 < text.size() && text[n + 1] == '\n');
+            const bool escapeStartsNext = n == text.size() || text[n] == '\\' || text[n] == 'n' ||
+                text[n] == '"' || text[n] == '\n' ||
+                (text[n] == '\r' && n + 1 < text.size() && text[n + 1] == '\n');
             dest += escapeStartsNext ? "\\\\" : "\\";
         } else {
             dest += c;
@@ -204,7 +204,7 @@ SaveLayoutOutcome SaveLayoutFile(const QString &path, const LogoLayout &layout)
 {
     const std::string local = QFile::encodeName(path).toStdString();
     return platform::writeFileAtomically(local, FormatLayoutFile(layout)) ? SaveLayoutOutcome::Saved
-                                                                           : SaveLayoutOutcome::CannotCreate;
+                                                                          : SaveLayoutOutcome::CannotCreate;
 }
 
 LoadLayoutOutcome LoadLayoutFile(const QString &path, LogoLayout &fileCopy)

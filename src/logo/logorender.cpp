@@ -78,8 +78,9 @@ void stretchToAverageWidth(QFont &font, int width)
 
 void copyBackground(QImage &work, const QImage &background)
 {
-    const QImage bg = background.format() == QImage::Format_RGB32 ? background
-                                                                   : background.convertToFormat(QImage::Format_RGB32);
+    const QImage bg = background.format() == QImage::Format_RGB32
+        ? background
+        : background.convertToFormat(QImage::Format_RGB32);
     const int w = std::min(bg.width(), kLogoWidth);
     const int h = std::min(bg.height(), kLogoHeight);
     for (int y = 0; y < h; ++y)
@@ -157,7 +158,8 @@ bool LoadBackgroundPicture(const QString &path, QImage &picture)
 {
     std::string bytes;
     QImage image;
-    if (path.isEmpty() || !platform::readWholeFile(QFile::encodeName(path).toStdString(), bytes, kMaxBackgroundFileSize) ||
+    if (path.isEmpty() ||
+        !platform::readWholeFile(QFile::encodeName(path).toStdString(), bytes, kMaxBackgroundFileSize) ||
         !DecodeBmp(bytes, image))
         return false;
     if (image.hasAlphaChannel()) {
@@ -253,15 +255,13 @@ std::vector<std::string> FontList()
     for (const QString &name : names) {
         if (name.isEmpty() || name.startsWith(QLatin1Char('@')))
             continue;
-        const bool known = std::any_of(kept.begin(), kept.end(), [&](const QString &k) {
-            return k.compare(name, Qt::CaseInsensitive) == 0;
-        });
+        const bool known = std::any_of(
+            kept.begin(), kept.end(), [&](const QString &k) { return k.compare(name, Qt::CaseInsensitive) == 0; });
         if (!known)
             kept.push_back(name);
     }
-    std::stable_sort(kept.begin(), kept.end(), [](const QString &a, const QString &b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
 
     std::vector<std::string> out;
     for (const QString &name : kept) {

@@ -43,8 +43,8 @@ bool LoadBackgroundPicture(const QString &path, QImage &picture);
 // The font one layer is drawn with, as the layer's face name and size request it.
 struct LayerFont {
     QFont font;
-    int ascent = 0;           // from the top of a line's cell to its baseline
-    int cellHeight = 0;       // the distance from one line to the next: `size` for size > 0
+    int ascent = 0; // from the top of a line's cell to its baseline
+    int cellHeight = 0; // the distance from one line to the next: `size` for size > 0
     int averageCharWidth = 0; // also sets the tab stops, every 8 average widths
 };
 

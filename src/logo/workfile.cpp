@@ -29,8 +29,8 @@ std::string WorkImageBytes(const QImage &workImage)
     out.replace(kWorkFileSize - sizeof tail, sizeof tail, tail, sizeof tail);
 
     const QImage image = workImage.format() == QImage::Format_RGB32 || workImage.format() == QImage::Format_ARGB32
-                             ? workImage
-                             : workImage.convertToFormat(QImage::Format_RGB32);
+        ? workImage
+        : workImage.convertToFormat(QImage::Format_RGB32);
     const int w = std::min(image.width(), kLogoWidth);
     const int h = std::min(image.height(), kLogoHeight);
     // Row by row through the image (the order it lies in memory); each row sets one bit in
@@ -74,8 +74,8 @@ WorkFileOutcome WriteWorkImage(const QImage &workImage, const QString &path, QSt
     if (absolutePath)
         *absolutePath = absolute;
     return platform::writeFileAtomically(localPath(absolute), WorkImageBytes(workImage))
-               ? WorkFileOutcome::Written
-               : WorkFileOutcome::CannotCreate;
+        ? WorkFileOutcome::Written
+        : WorkFileOutcome::CannotCreate;
 }
 
 HeaderOutcome ExportHeader(const QString &workFilePath, const QString &headerPath)

@@ -1,7 +1,7 @@
 #include "mfp/mfpfile.h"
 
-#include "platform/textlines.h"
 #include "platform/atomicfile.h"
+#include "platform/textlines.h"
 #include "texts/mfp.h"
 
 #include <fcntl.h>
@@ -81,7 +81,7 @@ bool ParseMfpFile(std::string_view content, MfpParameterSet &set)
 MfpSaveOutcome SaveMfpFile(const std::string &path, const MfpParameterSet &set)
 {
     return platform::writeFileAtomically(path, FormatMfpFile(set)) ? MfpSaveOutcome::Saved
-                                                                    : MfpSaveOutcome::CannotCreate;
+                                                                   : MfpSaveOutcome::CannotCreate;
 }
 
 MfpLoadOutcome LoadMfpFile(const std::string &path, MfpParameterSet &set)

@@ -70,7 +70,7 @@ struct MfpParameterSet {
 
 // The three kinds in the order a full transfer carries them.
 inline constexpr MfpParamKind kMfpKindsInOrder[] = {MfpParamKind::Paper, MfpParamKind::FaxLine2,
-                                                   MfpParamKind::ScanCharging};
+                                                    MfpParamKind::ScanCharging};
 
 // The paper-code item text of row `row` (CP932), e.g. "(0x*104) : A系列(ISO) - A4";
 // empty for a row that does not exist.

@@ -100,7 +100,8 @@ int createTemporary(const std::string &target, mode_t mode, std::string &tmpPath
     static std::atomic<unsigned> counter{0};
     const std::string stem = folderOf(target) + "/." + nameOf(target) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto tick = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+        const auto tick =
+            static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
         char suffix[48];
         std::snprintf(suffix, sizeof suffix, "%d-%u-%llx", int(::getpid()), counter++, tick & 0xFFFFFFu);
         tmpPath = stem + suffix;
@@ -145,8 +146,8 @@ bool rewriteInPlace(const std::string &target, const struct stat &old, const std
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
         return false;
-    const bool ok = ::ftruncate(fd.get(), 0) == 0 && writeAll(fd.get(), bytes.data(), bytes.size()) &&
-                    ::fsync(fd.get()) == 0;
+    const bool ok =
+        ::ftruncate(fd.get(), 0) == 0 && writeAll(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
     return fd.close() && ok;
 }
 

@@ -1,8 +1,8 @@
 #include "platform/codepage.h"
 
+#include <QList>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <QList>
 
 namespace platform {
 

@@ -12,9 +12,9 @@ namespace platform {
 class InstanceGuard {
 public:
     enum class Result {
-        Acquired,       // this process now holds the name
+        Acquired, // this process now holds the name
         AlreadyRunning, // another process holds it
-        Failed,         // the guard could not be created at all
+        Failed, // the guard could not be created at all
     };
 
     InstanceGuard() = default;

@@ -60,7 +60,7 @@ enum class LineKind { Other, Section, Key };
 struct Line {
     std::string text; // without its line end
     LineKind kind = LineKind::Other;
-    std::string name;  // section or key name, trimmed
+    std::string name; // section or key name, trimmed
     std::string value; // key value, trimmed
 };
 
@@ -142,8 +142,7 @@ std::optional<std::size_t> findKey(const std::vector<Line> &lines, const Section
     return std::nullopt;
 }
 
-std::optional<std::string> lookup(const std::string &path, const std::string &section,
-                                  const std::string &key)
+std::optional<std::string> lookup(const std::string &path, const std::string &section, const std::string &key)
 {
     std::string bytes;
     if (!readWholeFile(path, bytes, kMaxProfileFileSize))
@@ -160,9 +159,8 @@ std::optional<std::string> lookup(const std::string &path, const std::string &se
 
 } // namespace
 
-std::string readProfileString(const std::string &path, const std::string &section,
-                              const std::string &key, const std::string &defaultValue,
-                              std::size_t bufferSize)
+std::string readProfileString(const std::string &path, const std::string &section, const std::string &key,
+                              const std::string &defaultValue, std::size_t bufferSize)
 {
     std::string value = lookup(path, section, key).value_or(defaultValue);
     const std::size_t room = bufferSize == 0 ? 0 : bufferSize - 1;
@@ -171,8 +169,8 @@ std::string readProfileString(const std::string &path, const std::string &sectio
     return value;
 }
 
-int32_t readProfileInt(const std::string &path, const std::string &section,
-                       const std::string &key, int32_t defaultValue)
+int32_t readProfileInt(const std::string &path, const std::string &section, const std::string &key,
+                       int32_t defaultValue)
 {
     const auto value = lookup(path, section, key);
     if (!value)
@@ -218,8 +216,8 @@ void setValue(std::vector<Line> &lines, const std::string &section, const std::s
 
 } // namespace
 
-bool writeProfileString(const std::string &path, const std::string &section,
-                        const std::string &key, const std::string &value)
+bool writeProfileString(const std::string &path, const std::string &section, const std::string &key,
+                        const std::string &value)
 {
     return writeProfileStrings(path, {{section, key, value}});
 }

@@ -17,11 +17,11 @@ namespace {
 
 std::mutex g_mutex;
 std::condition_variable g_changed;
-QObject *g_receiver = nullptr;   // guarded by g_mutex
-std::function<void()> g_close;   // guarded by g_mutex
-int g_signal = 0;                // the first signal taken; guarded by g_mutex
-bool g_requested = false;        // the close request has been posted; guarded by g_mutex
-bool g_finished = false;         // guarded by g_mutex
+QObject *g_receiver = nullptr; // guarded by g_mutex
+std::function<void()> g_close; // guarded by g_mutex
+int g_signal = 0; // the first signal taken; guarded by g_mutex
+bool g_requested = false; // the close request has been posted; guarded by g_mutex
+bool g_finished = false; // guarded by g_mutex
 
 sigset_t terminationSignals()
 {

@@ -33,8 +33,8 @@ int32_t ReadDecimal(std::string_view text, size_t *end)
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
-    const int64_t limit = negative ? -int64_t(std::numeric_limits<int32_t>::min())
-                                   : int64_t(std::numeric_limits<int32_t>::max());
+    const int64_t limit =
+        negative ? -int64_t(std::numeric_limits<int32_t>::min()) : int64_t(std::numeric_limits<int32_t>::max());
     const size_t first = i;
     int64_t v = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)

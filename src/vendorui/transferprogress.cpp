@@ -56,10 +56,8 @@ void CTransferProgress::ShowOver()
 
 void CTransferProgress::SetPart(int index, int count, const std::string &nameCp932)
 {
-    m_part->setText(platform::fromCp932(clocktext::kProgressPart)
-                        .arg(index)
-                        .arg(count)
-                        .arg(platform::fromCp932(nameCp932)));
+    m_part->setText(
+        platform::fromCp932(clocktext::kProgressPart).arg(index).arg(count).arg(platform::fromCp932(nameCp932)));
     m_part->show();
 }
 

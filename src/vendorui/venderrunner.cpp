@@ -1,8 +1,8 @@
 #include "vendorui/venderrunner.h"
 
-#include "vendorui/uimailbox.h"
 #include "platform/ui/messagebox.h"
 #include "texts/comm.h"
+#include "vendorui/uimailbox.h"
 
 #include <QCoreApplication>
 #include <QWidget>
@@ -63,7 +63,8 @@ void CVenderRunner::Open(std::function<void()> after)
 {
     if (!m_session.open)
         return;
-    Run(m_session.open,
+    Run(
+        m_session.open,
         [after = std::move(after)](bool ok) {
             if (!ok)
                 platform::messageBox(commtext::kMsgNoConnection);
@@ -114,10 +115,11 @@ void CVenderRunner::Run(Operation operation, const Done &done, int busyAfterMs)
     else if (!m_busyShown && !m_quiet.isActive())
         m_quiet.start(busyAfterMs);
     std::shared_ptr<bool> alive = m_alive;
-    m_lastTicket = m_session.worker->Post(std::move(operation), [this, alive, done](CVenderWorker::Outcome outcome) {
-        // On the worker thread: nothing of the runner is touched here.
-        postGuarded(alive, [this, done, outcome = std::move(outcome)] { finish(outcome, done); });
-    });
+    m_lastTicket =
+        m_session.worker->Post(std::move(operation), [this, alive, done](CVenderWorker::Outcome outcome) {
+            // On the worker thread: nothing of the runner is touched here.
+            postGuarded(alive, [this, done, outcome = std::move(outcome)] { finish(outcome, done); });
+        });
 }
 
 void CVenderRunner::finish(const CVenderWorker::Outcome &outcome, const Done &done)

@@ -11,7 +11,7 @@
 
 struct VenderSession {
     CVenderWorker *worker = nullptr; // null: every operation fails at once
-    std::function<bool(COrvathVender &)> open;  // true when the connection is open
+    std::function<bool(COrvathVender &)> open; // true when the connection is open
     std::function<void(COrvathVender &)> close;
 };
 

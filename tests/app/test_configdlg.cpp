@@ -5,10 +5,10 @@
 #include "app/quorveldlg.h"
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
-#include "platform/ui/filedialog.h"
 #include "platform/fonts.h"
-#include "platform/ui/messagebox.h"
 #include "platform/profile.h"
+#include "platform/ui/filedialog.h"
+#include "platform/ui/messagebox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -121,23 +121,29 @@ private slots:
         QTest::addColumn<int>("comrate");
         QTest::addColumn<int>("prttype");
         const QString none = QStringLiteral("(none)");
-        QTest::newRow("defaults") << QByteArray() << "COM1" << "9600" << "RX-2TB" << QByteArray("COM1") << 9600 << 0;
-        QTest::newRow("COM1 is not COM10") << QByteArray("[PC]\r\nCOMPORT=COM1\r\n") << "COM1" << "9600" << "RX-2TB"
-                                           << QByteArray("COM1") << 9600 << 0;
-        QTest::newRow("COM10") << QByteArray("[PC]\r\nCOMPORT=COM10\r\nCOMRATE=38400\r\n") << "COM10" << "38400"
+        QTest::newRow("defaults") << QByteArray() << "COM1"
+                                  << "9600"
+                                  << "RX-2TB" << QByteArray("COM1") << 9600 << 0;
+        QTest::newRow("COM1 is not COM10") << QByteArray("[PC]\r\nCOMPORT=COM1\r\n") << "COM1"
+                                           << "9600"
+                                           << "RX-2TB" << QByteArray("COM1") << 9600 << 0;
+        QTest::newRow("COM10") << QByteArray("[PC]\r\nCOMPORT=COM10\r\nCOMRATE=38400\r\n") << "COM10"
+                               << "38400"
                                << "RX-2TB" << QByteArray("COM10") << 38400 << 0;
-        QTest::newRow("small letters") << QByteArray("[PC]\r\nCOMPORT=com2\r\n") << "COM2" << "9600" << "RX-2TB"
-                                       << QByteArray("COM2") << 9600 << 0;
+        QTest::newRow("small letters") << QByteArray("[PC]\r\nCOMPORT=com2\r\n") << "COM2"
+                                       << "9600"
+                                       << "RX-2TB" << QByteArray("COM2") << 9600 << 0;
         QTest::newRow("no port begins with it") << QByteArray("[PC]\r\nCOMPORT=COM11\r\n") << none << "9600"
                                                 << "RX-2TB" << QByteArray("") << 9600 << 0;
-        QTest::newRow("rate by leading digits") << QByteArray("[PC]\r\nCOMRATE=1920\r\n") << "COM1" << "19200"
+        QTest::newRow("rate by leading digits") << QByteArray("[PC]\r\nCOMRATE=1920\r\n") << "COM1"
+                                                << "19200"
                                                 << "RX-2TB" << QByteArray("COM1") << 19200 << 0;
         QTest::newRow("rate 0") << QByteArray("[PC]\r\nCOMRATE=0\r\n") << "COM1" << none << "RX-2TB"
                                 << QByteArray("COM1") << 0 << 0;
-        QTest::newRow("model 1") << QByteArray("[VENDER]\r\nPRTTYPE=1\r\n") << "COM1" << "9600" << none
-                                 << QByteArray("COM1") << 9600 << -1;
-        QTest::newRow("model -1") << QByteArray("[VENDER]\r\nPRTTYPE=-1\r\n") << "COM1" << "9600" << none
-                                  << QByteArray("COM1") << 9600 << -1;
+        QTest::newRow("model 1") << QByteArray("[VENDER]\r\nPRTTYPE=1\r\n") << "COM1"
+                                 << "9600" << none << QByteArray("COM1") << 9600 << -1;
+        QTest::newRow("model -1") << QByteArray("[VENDER]\r\nPRTTYPE=-1\r\n") << "COM1"
+                                  << "9600" << none << QByteArray("COM1") << 9600 << -1;
     }
     void storedValuesSelectItemsAndOkWritesThem()
     {
@@ -221,9 +227,15 @@ private slots:
             d.item<QComboBox>(CConfigDlg::IDC_COMRATE)->setCurrentIndex(0);
             d.item<QComboBox>(CConfigDlg::IDC_PRTTYPE)->setCurrentIndex(-1);
             switch (how) {
-            case 0: windowClick(d.item(2)); break;
-            case 1: QTest::keyClick(&d, Qt::Key_Escape); break;
-            case 2: d.close(); break;
+            case 0:
+                windowClick(d.item(2));
+                break;
+            case 1:
+                QTest::keyClick(&d, Qt::Key_Escape);
+                break;
+            case 2:
+                d.close();
+                break;
             }
         });
         QCOMPARE(r, int(platform::IDCANCEL));

@@ -100,9 +100,10 @@ private slots:
         dlg.create();
         QMenu *menu = dlg.windowMenu();
         QVERIFY(menu);
-        QCOMPARE(menuTexts(menu), QStringList({QString::fromUtf8("通信設定..."), QString::fromUtf8("接続先設定..."),
-                                               QString::fromUtf8("MFP設定..."), QStringLiteral("-"),
-                                               QString::fromUtf8("バージョン情報 Pelmora(&A)...")}));
+        QCOMPARE(menuTexts(menu),
+                 QStringList({QString::fromUtf8("通信設定..."), QString::fromUtf8("接続先設定..."),
+                              QString::fromUtf8("MFP設定..."), QStringLiteral("-"),
+                              QString::fromUtf8("バージョン情報 Pelmora(&A)...")}));
         QAction *comm = menuAction(menu, QString::fromUtf8("通信設定..."));
         QAction *mfp = menuAction(menu, QString::fromUtf8("MFP設定..."));
         QAction *addr = menuAction(menu, QString::fromUtf8("接続先設定..."));
@@ -201,9 +202,15 @@ private slots:
         CQuorvelDlg dlg(m_app);
         QTimer::singleShot(0, &dlg, [&dlg, how] {
             switch (how) {
-            case 0: windowClick(dlg.item(1)); break;
-            case 1: QTest::keyClick(&dlg, Qt::Key_Escape); break;
-            case 2: dlg.close(); break;
+            case 0:
+                windowClick(dlg.item(1));
+                break;
+            case 1:
+                QTest::keyClick(&dlg, Qt::Key_Escape);
+                break;
+            case 2:
+                dlg.close();
+                break;
             case 3:
                 dlg.item(1)->setFocus();
                 QTest::keyClick(dlg.item(1), Qt::Key_Return);
@@ -225,8 +232,9 @@ private slots:
         QTest::newRow("時計設定") << int(CQuorvelDlg::IDC_CLOCKSET) << int(CClockSetDlg::IDD)
                                   << QStringList{QString::fromUtf8("通信できません。\n環境を確認してください。")};
         QTest::newRow("通信設定...") << int(CQuorvelDlg::ID_COMMSETTINGS) << int(CConfigDlg::IDD) << QStringList{};
-        QTest::newRow("領収書店名設定") << int(CQuorvelDlg::IDC_SHOPLOGO) << int(CShopDlg::IDD)
-                                      << QStringList{QString::fromUtf8("通信できません。\n環境を確認してください。")};
+        QTest::newRow("領収書店名設定")
+            << int(CQuorvelDlg::IDC_SHOPLOGO) << int(CShopDlg::IDD)
+            << QStringList{QString::fromUtf8("通信できません。\n環境を確認してください。")};
     }
     void launcherCommandsRunTheirDialogs()
     {

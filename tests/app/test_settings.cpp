@@ -3,8 +3,8 @@
 // main dialog) are stood in for.
 #include "app/quorvelapp.h"
 #include "platform/atomicfile.h"
-#include "platform/profile.h"
 #include "platform/codepage.h"
+#include "platform/profile.h"
 #include "platform/ui/filedialog.h"
 #include "platform/ui/messagebox.h"
 #include "support/testfolder.h"
@@ -100,7 +100,7 @@ TEST_F(Startup, ReadsTheSettingsFileOfTheWorkingDirectory)
 TEST_F(Startup, ShopLogoSwitchIsOnForAnyValueButZero)
 {
     const std::pair<const char *, bool> cases[] = {
-        {"SHOPLOGO=2\r\n", true}, {"SHOPLOGO=1\r\n", true},  {"SHOPLOGO=-3\r\n", true},
+        {"SHOPLOGO=2\r\n", true},  {"SHOPLOGO=1\r\n", true},    {"SHOPLOGO=-3\r\n", true},
         {"SHOPLOGO=0\r\n", false}, {"SHOPLOGO=off\r\n", false}, {"", false},
     };
     for (const auto &[line, on] : cases) {
@@ -142,8 +142,9 @@ TEST_F(Startup, SaveSettingsKeepsTheRestOfAHandEditedFile)
     app.COMRATE = 38400;
     app.PRTTYPE = -1;
     EXPECT_TRUE(app.SaveSettings());
-    EXPECT_EQ(readIni(), "; shop 12\r\n[VENDER]\r\nSHOPLOGO=1\r\nPRTTYPE=-1\r\n\r\n"
-                         "[PC]\r\ncomrate=38400\r\nCOMPORT=COM2\r\n[Mine]\r\nx=y\r\n");
+    EXPECT_EQ(readIni(),
+              "; shop 12\r\n[VENDER]\r\nSHOPLOGO=1\r\nPRTTYPE=-1\r\n\r\n"
+              "[PC]\r\ncomrate=38400\r\nCOMPORT=COM2\r\n[Mine]\r\nx=y\r\n");
 }
 
 TEST_F(Startup, RefusedStartsShowTheirMessageAndRunNoWindow)
@@ -239,7 +240,11 @@ TEST_F(Startup, VenderAddressComesFromTheFileUnlessTheCommandLineGivesIt)
         {"no file", nullptr, {}, "127.0.0.1", 9004},
         {"keys absent", "[VENDER]\r\nPRTTYPE=0\r\n", {}, "127.0.0.1", 9004},
         {"IPv4", "[VENDER]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n", {}, "192.0.2.10", 10004},
-        {"IPv6, blanks, small letters", "[vender]\r\naddress = 2001:db8::5 \r\nPort=65535\r\n", {}, "2001:db8::5", 65535},
+        {"IPv6, blanks, small letters",
+         "[vender]\r\naddress = 2001:db8::5 \r\nPort=65535\r\n",
+         {},
+         "2001:db8::5",
+         65535},
         {"address only", "[VENDER]\r\nADDRESS=::1\r\n", {}, "::1", 9004},
         {"port only", "[VENDER]\r\nPORT=1\r\n", {}, "127.0.0.1", 1},
         {"a name", "[VENDER]\r\nADDRESS=vendor.local\r\n", {}, "127.0.0.1", 9004},
@@ -253,14 +258,26 @@ TEST_F(Startup, VenderAddressComesFromTheFileUnlessTheCommandLineGivesIt)
         {"port 80x", "[VENDER]\r\nPORT=80x\r\n", {}, "127.0.0.1", 9004},
         {"port of many digits", "[VENDER]\r\nPORT=000000000000000080\r\n", {}, "127.0.0.1", 9004},
         {"port 4294967376 (80 + 2^32)", "[VENDER]\r\nPORT=4294967376\r\n", {}, "127.0.0.1", 9004},
-        {"--host wins, the file's port stays", "[VENDER]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n",
-         {"--host", "::1"}, "::1", 10004},
-        {"--port wins, the file's address stays", "[VENDER]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n",
-         {"--port=19004"}, "192.0.2.10", 19004},
-        {"both win", "[VENDER]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n",
-         {"--port", "19004", "--host", "127.0.0.2"}, "127.0.0.2", 19004},
-        {"--host equal to the default still wins", "[VENDER]\r\nADDRESS=192.0.2.10\r\n",
-         {"--host", "127.0.0.1"}, "127.0.0.1", 9004},
+        {"--host wins, the file's port stays",
+         "[VENDER]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n",
+         {"--host", "::1"},
+         "::1",
+         10004},
+        {"--port wins, the file's address stays",
+         "[VENDER]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n",
+         {"--port=19004"},
+         "192.0.2.10",
+         19004},
+        {"both win",
+         "[VENDER]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n",
+         {"--port", "19004", "--host", "127.0.0.2"},
+         "127.0.0.2",
+         19004},
+        {"--host equal to the default still wins",
+         "[VENDER]\r\nADDRESS=192.0.2.10\r\n",
+         {"--host", "127.0.0.1"},
+         "127.0.0.1",
+         9004},
     };
     for (const Case &c : cases) {
         fs::remove(ini());
@@ -285,8 +302,9 @@ TEST_F(Startup, SaveVenderAddressKeepsTheRestOfTheFileAndReportsAFailedWrite)
     app.InitInstance();
     app.SetVenderAddress("::1", 19004);
     EXPECT_TRUE(app.SaveVenderAddress());
-    EXPECT_EQ(readIni(), "; shop 12\r\n[VENDER]\r\nPRTTYPE=0\r\naddress=::1\r\nPORT=19004\r\n\r\n"
-                         "[PC]\r\nCOMRATE=9600\r\n");
+    EXPECT_EQ(readIni(),
+              "; shop 12\r\n[VENDER]\r\nPRTTYPE=0\r\naddress=::1\r\nPORT=19004\r\n\r\n"
+              "[PC]\r\nCOMRATE=9600\r\n");
 
     // A settings file that cannot be replaced: nothing is written, and the caller hears of it.
     fs::remove(ini());

@@ -8,10 +8,10 @@
 #include "app/venderaddrdlg.h"
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
-#include "platform/ui/filedialog.h"
 #include "platform/fonts.h"
-#include "platform/ui/messagebox.h"
 #include "platform/profile.h"
+#include "platform/ui/filedialog.h"
+#include "platform/ui/messagebox.h"
 #include "support/testutil.h"
 #include "texts/app.h"
 #include "vendorsim/vendorsim.h"
@@ -190,12 +190,15 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("port");
         const QByteArray file("[VENDER]\r\nADDRESS=192.0.2.10\r\nPORT=10004\r\n");
-        QTest::newRow("defaults") << QByteArray() << QStringList() << "127.0.0.1" << "9004";
-        QTest::newRow("the file's") << file << QStringList() << "192.0.2.10" << "10004";
+        QTest::newRow("defaults") << QByteArray() << QStringList() << "127.0.0.1"
+                                  << "9004";
+        QTest::newRow("the file's") << file << QStringList() << "192.0.2.10"
+                                    << "10004";
         QTest::newRow("the command line's") << file << QStringList({"--host", "::1", "--port", "19004"}) << "::1"
                                             << "19004";
-        QTest::newRow("a malformed file value") << QByteArray("[VENDER]\r\nADDRESS=vendor\r\nPORT=0\r\n")
-                                                << QStringList() << "127.0.0.1" << "9004";
+        QTest::newRow("a malformed file value")
+            << QByteArray("[VENDER]\r\nADDRESS=vendor\r\nPORT=0\r\n") << QStringList() << "127.0.0.1"
+            << "9004";
     }
     void opensOnTheAddressInForce()
     {
@@ -227,12 +230,14 @@ private slots:
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QByteArray>("after");
         QTest::newRow("keys there")
-            << QByteArray("; Quorvel settings, shop 12\r\n[PC]\r\nCOMPORT = COM2\r\n; rate by hand\r\nCOMRATE=19200\r\n"
-                          "\r\n[Vender]\r\nPRTTYPE=0\r\n  address = 192.0.2.1\r\nSHOPLOGO=1\r\nport=10004\r\n"
-                          "[Mine]\r\nADDRESS=keep me\r\n")
-            << QByteArray("; Quorvel settings, shop 12\r\n[PC]\r\nCOMPORT = COM2\r\n; rate by hand\r\nCOMRATE=19200\r\n"
-                          "\r\n[Vender]\r\nPRTTYPE=0\r\naddress=::1\r\nSHOPLOGO=1\r\nport=19004\r\n"
-                          "[Mine]\r\nADDRESS=keep me\r\n");
+            << QByteArray(
+                   "; Quorvel settings, shop 12\r\n[PC]\r\nCOMPORT = COM2\r\n; rate by hand\r\nCOMRATE=19200\r\n"
+                   "\r\n[Vender]\r\nPRTTYPE=0\r\n  address = 192.0.2.1\r\nSHOPLOGO=1\r\nport=10004\r\n"
+                   "[Mine]\r\nADDRESS=keep me\r\n")
+            << QByteArray(
+                   "; Quorvel settings, shop 12\r\n[PC]\r\nCOMPORT = COM2\r\n; rate by hand\r\nCOMRATE=19200\r\n"
+                   "\r\n[Vender]\r\nPRTTYPE=0\r\naddress=::1\r\nSHOPLOGO=1\r\nport=19004\r\n"
+                   "[Mine]\r\nADDRESS=keep me\r\n");
         // Added after the section's last line that is not blank (a comment counts).
         QTest::newRow("keys absent")
             << QByteArray("[VENDER]\r\nPRTTYPE=0\r\n\r\n[PC]\r\nCOMRATE=9600\r\n; the serial side\r\n")
@@ -277,18 +282,30 @@ private slots:
         QTest::addColumn<bool>("viaTest"); // the connection test refuses it just as OK does
         const int a = Dlg::IDC_ADDRESS;
         const int p = Dlg::IDC_PORT;
-        QTest::newRow("a name") << "vendor.local" << "9004" << a << false;
-        QTest::newRow("empty address") << "" << "9004" << a << false;
-        QTest::newRow("three parts") << "192.0.2" << "9004" << a << false;
-        QTest::newRow("address with a port") << "127.0.0.1:9004" << "9004" << a << false;
-        QTest::newRow("both bad: the address first") << "x" << "0" << a << false;
-        QTest::newRow("port 0") << "127.0.0.1" << "0" << p << false;
-        QTest::newRow("port 65536") << "127.0.0.1" << "65536" << p << false;
-        QTest::newRow("port +80") << "127.0.0.1" << "+80" << p << false;
-        QTest::newRow("port empty") << "127.0.0.1" << "" << p << false;
-        QTest::newRow("port 80x") << "::1" << "80x" << p << false;
-        QTest::newRow("test: a name") << "vendor.local" << "9004" << a << true;
-        QTest::newRow("test: port -1") << "127.0.0.1" << "-1" << p << true;
+        QTest::newRow("a name") << "vendor.local"
+                                << "9004" << a << false;
+        QTest::newRow("empty address") << ""
+                                       << "9004" << a << false;
+        QTest::newRow("three parts") << "192.0.2"
+                                     << "9004" << a << false;
+        QTest::newRow("address with a port") << "127.0.0.1:9004"
+                                             << "9004" << a << false;
+        QTest::newRow("both bad: the address first") << "x"
+                                                     << "0" << a << false;
+        QTest::newRow("port 0") << "127.0.0.1"
+                                << "0" << p << false;
+        QTest::newRow("port 65536") << "127.0.0.1"
+                                    << "65536" << p << false;
+        QTest::newRow("port +80") << "127.0.0.1"
+                                  << "+80" << p << false;
+        QTest::newRow("port empty") << "127.0.0.1"
+                                    << "" << p << false;
+        QTest::newRow("port 80x") << "::1"
+                                  << "80x" << p << false;
+        QTest::newRow("test: a name") << "vendor.local"
+                                      << "9004" << a << true;
+        QTest::newRow("test: port -1") << "127.0.0.1"
+                                       << "-1" << p << true;
     }
     void malformedInputIsRefused()
     {
@@ -324,7 +341,8 @@ private slots:
         QCOMPARE(m_boxes->boxes().size(), size_t(1));
         const auto &box = m_boxes->boxes()[0];
         QCOMPARE(box.icon, MsgIcon::Exclamation);
-        QCOMPARE(box.text, std::string(badField == Dlg::IDC_ADDRESS ? apptext::kMsgBadAddress : apptext::kMsgBadPort));
+        QCOMPARE(box.text,
+                 std::string(badField == Dlg::IDC_ADDRESS ? apptext::kMsgBadAddress : apptext::kMsgBadPort));
         QCOMPARE(app.host(), std::string("127.0.0.2"));
         QCOMPARE(app.port(), uint16_t(9004));
         QCOMPARE(iniBytes(), before);
@@ -349,9 +367,15 @@ private slots:
             typeInto(d, Dlg::IDC_ADDRESS, QStringLiteral("127.0.0.3"));
             typeInto(d, Dlg::IDC_PORT, QStringLiteral("9005"));
             switch (how) {
-            case 0: windowClick(d.item(2)); break;
-            case 1: QTest::keyClick(&d, Qt::Key_Escape); break;
-            case 2: d.close(); break;
+            case 0:
+                windowClick(d.item(2));
+                break;
+            case 1:
+                QTest::keyClick(&d, Qt::Key_Escape);
+                break;
+            case 2:
+                d.close();
+                break;
             }
         });
         QCOMPARE(r, int(platform::IDCANCEL));
@@ -421,7 +445,9 @@ private slots:
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines[0], QString::fromUtf8("接続先：%1  ポート：%2").arg(bind).arg(sim.port()));
         QCOMPARE(lines[1], QString::fromUtf8("接続できました。"));
-        QVERIFY2(QRegularExpression(QString::fromUtf8("^装置時計：25/06/15 12:00:[0-5][0-9]$")).match(lines[2]).hasMatch(),
+        QVERIFY2(QRegularExpression(QString::fromUtf8("^装置時計：25/06/15 12:00:[0-5][0-9]$"))
+                     .match(lines[2])
+                     .hasMatch(),
                  qPrintable(lines[2]));
         QCOMPARE(lines[3], QString::fromUtf8("装置番号：SHOP01"));
         QVERIFY(m_boxes->boxes().empty());
@@ -452,9 +478,10 @@ private slots:
             windowClick(d.item(2));
         });
         QVERIFY2(unset.endsWith(QString::fromUtf8("装置番号：(未設定)")), qPrintable(unset));
-        QCOMPARE(refused, QString::fromUtf8("接続先：127.0.0.1  ポート：%1\n通信できません。\n"
-                                            "接続先に接続できませんでした。環境を確認してください。")
-                              .arg(nobody));
+        QCOMPARE(refused,
+                 QString::fromUtf8("接続先：127.0.0.1  ポート：%1\n通信できません。\n"
+                                   "接続先に接続できませんでした。環境を確認してください。")
+                     .arg(nobody));
         QVERIFY(enabledAfter);
         QVERIFY(m_boxes->boxes().empty());
     }

@@ -83,7 +83,8 @@ private slots:
             QVERIFY(dlg);
             templateId = dlg->templateId();
             // The session opens on the worker; the dialog is closed whatever comes of it.
-            connected = QTest::qWaitFor([dlg] { return !dlg->VenderBusy(); }, 5000) && m_app->Vender().IsConnected();
+            connected =
+                QTest::qWaitFor([dlg] { return !dlg->VenderBusy(); }, 5000) && m_app->Vender().IsConnected();
             QVERIFY(!main.isEnabled() || !main.isActiveWindow());
             testutil::closeBy(how, *dlg, dlg->item(1));
         });
@@ -115,9 +116,7 @@ private slots:
                 if (!main || !main->isVisible())
                     return;
                 stage = 1;
-                QTimer::singleShot(0, main, [main] {
-                    windowClick(main->item(CQuorvelDlg::IDC_SHOPLOGO));
-                });
+                QTimer::singleShot(0, main, [main] { windowClick(main->item(CQuorvelDlg::IDC_SHOPLOGO)); });
             } else if (stage == 1) {
                 auto *dlg = qobject_cast<CShopDlg *>(QApplication::activeModalWidget());
                 if (!dlg || !dlg->Canvas().isVisible())

@@ -163,7 +163,8 @@ QRect clientRect(WindowId window)
 {
     const QString text = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
     auto value = [&](const char *label) {
-        const QRegularExpression re(QRegularExpression::escape(QLatin1String(label)) + QStringLiteral(":\\s*(-?\\d+)"));
+        const QRegularExpression re(QRegularExpression::escape(QLatin1String(label)) +
+                                    QStringLiteral(":\\s*(-?\\d+)"));
         const auto m = re.match(text);
         return m.hasMatch() ? m.captured(1).toInt() : -1;
     };
@@ -179,8 +180,9 @@ QRect clientRect(WindowId window)
 QRect frameRect(WindowId window)
 {
     const QRect client = clientRect(window);
-    const QString text = run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window),
-                                                       QStringLiteral("_NET_FRAME_EXTENTS")});
+    const QString text =
+        run(QStringLiteral("xprop"),
+            {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_FRAME_EXTENTS")});
     const int eq = text.indexOf(QLatin1Char('='));
     const QStringList parts = eq < 0 ? QStringList() : text.mid(eq + 1).split(QLatin1Char(','));
     if (!client.isValid() || parts.size() != 4)
@@ -192,7 +194,8 @@ QRect frameRect(WindowId window)
 
 std::vector<WindowId> stackingOrder()
 {
-    const QString text = run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
+    const QString text =
+        run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
     const int hash = text.indexOf(QLatin1Char('#'));
     return hash < 0 ? std::vector<WindowId>{} : parseIds(text.mid(hash + 1));
 }
@@ -208,9 +211,12 @@ bool stackedAbove(WindowId upper, WindowId lower)
 void activate(WindowId window)
 {
     xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
-    waitUntil([&] {
-        return parseIds(run(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")})) == std::vector<WindowId>{window};
-    }, 3000);
+    waitUntil(
+        [&] {
+            return parseIds(run(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")})) ==
+                std::vector<WindowId>{window};
+        },
+        3000);
 }
 
 QImage grabScreen()
@@ -284,9 +290,9 @@ void drag(const QPoint &from, const QPoint &delta, int steps)
 
 PendingClick::PendingClick(const QPoint &at, int button) : m_process(std::make_unique<QProcess>())
 {
-    m_process->start(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()),
-                                                 QString::number(at.y()), QStringLiteral("click"),
-                                                 QString::number(button)});
+    m_process->start(QStringLiteral("xdotool"),
+                     {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                      QStringLiteral("click"), QString::number(button)});
 }
 
 PendingClick::~PendingClick()
@@ -307,10 +313,12 @@ QString copyText(const QPoint &at, int ms)
     key(QStringLiteral("ctrl+a"));
     key(QStringLiteral("ctrl+c"));
     QString text;
-    if (!waitUntil([&] {
-            text = clipboard->text();
-            return text != sentinel;
-        }, ms))
+    if (!waitUntil(
+            [&] {
+                text = clipboard->text();
+                return text != sentinel;
+            },
+            ms))
         return {};
     return text;
 }
@@ -370,8 +378,9 @@ Quorvel::Quorvel(const std::string &dir, uint16_t port, const QProcessEnvironmen
     m_process->setProcessEnvironment(env);
     m_process->setWorkingDirectory(QString::fromStdString(dir));
     m_process->setProcessChannelMode(QProcess::ForwardedChannels);
-    m_process->start(QString::fromStdString(executable()),
-                     {QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QString::number(port)});
+    m_process->start(
+        QString::fromStdString(executable()),
+        {QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QString::number(port)});
     if (!m_process->waitForStarted(10000)) {
         std::fprintf(stderr, "desk: cannot start %s\n", executable().c_str());
         return;
@@ -380,8 +389,10 @@ Quorvel::Quorvel(const std::string &dir, uint16_t port, const QProcessEnvironmen
     if (!m_main) {
         std::fprintf(stderr, "desk: no main window of process %lld; managed windows:\n", pid());
         for (WindowId id : stackingOrder())
-            std::fprintf(stderr, "  %lu %s\n", id,
-                         qPrintable(run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(id)}).trimmed()));
+            std::fprintf(
+                stderr, "  %lu %s\n", id,
+                qPrintable(run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(id)})
+                               .trimmed()));
     }
 }
 
@@ -417,16 +428,19 @@ std::vector<std::string> Quorvel::messages() const
 
 bool Quorvel::waitForMessage(const std::string &line, int ms) const
 {
-    return waitUntil([&] {
-        const auto lines = messages();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }, ms);
+    return waitUntil(
+        [&] {
+            const auto lines = messages();
+            return std::find(lines.begin(), lines.end(), line) != lines.end();
+        },
+        ms);
 }
 
 int Quorvel::countMessages(const std::string &part) const
 {
     const auto lines = messages();
-    return int(std::count_if(lines.begin(), lines.end(), [&](const std::string &l) { return l.find(part) != std::string::npos; }));
+    return int(std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string &l) { return l.find(part) != std::string::npos; }));
 }
 
 int Quorvel::terminate(int ms)

@@ -90,8 +90,8 @@ void WindowProbe::pump(SteadyClock::time_point until)
         switch (event->response_type & 0x7F) {
         case XCB_CLIENT_MESSAGE: {
             const auto *m = reinterpret_cast<const xcb_client_message_event_t *>(event);
-            if (m->format == 32 && m->window == m_root && m->type == m_wmProtocols && m->data.data32[0] == m_ping &&
-                m->data.data32[2] == m_pinged) {
+            if (m->format == 32 && m->window == m_root && m->type == m_wmProtocols &&
+                m->data.data32[0] == m_ping && m->data.data32[2] == m_pinged) {
                 const uint32_t index = m->data.data32[1] - m_firstSerial;
                 if (index < m_sentAt.size() && m_answerMs[index] < 0)
                     m_answerMs[index] = msBetween(m_sentAt[index], now);
@@ -181,9 +181,9 @@ bool WindowProbe::watch(WindowId window)
     m_watched = window;
     m_gone = false;
     const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    xcb_generic_error_t *error =
-        xcb_request_check(m_connection, xcb_change_window_attributes_checked(m_connection, uint32_t(window),
-                                                                             XCB_CW_EVENT_MASK, &mask));
+    xcb_generic_error_t *error = xcb_request_check(
+        m_connection,
+        xcb_change_window_attributes_checked(m_connection, uint32_t(window), XCB_CW_EVENT_MASK, &mask));
     if (error) {
         std::free(error);
         m_watched = 0;

@@ -20,7 +20,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -43,8 +42,8 @@ constexpr int kShopDlg = 131, kSendLogo = 1101, kSaveLayout = 1103, kShopNameEdi
 constexpr int kClockDlg = 148, kSetToPcTime = 1010, kDeviceNumberEdit = 1097, kClockBack = 1;
 constexpr int kMfpDlg = 146, kMfpReceive = 1010, kMfpSend = 1005;
 constexpr int kBack = 1; // "戻る" of the logo, clock and MFP dialogs
-constexpr int kAddressDlg = 150, kAddressEdit = 1201, kPortEdit = 1202, kConnectionTest = 1203,
-              kTestResult = 1204, kAddressOk = 1;
+constexpr int kAddressDlg = 150, kAddressEdit = 1201, kPortEdit = 1202, kConnectionTest = 1203, kTestResult = 1204,
+              kAddressOk = 1;
 
 const QString kLogoTitle = QStringLiteral("領収書店名設定");
 const QString kPreviewTitle = QStringLiteral("印刷イメージ");
@@ -256,7 +255,8 @@ TEST_F(Desk, LogoDialogDragSendAndSave)
     });
     desk::saveShot(desk::grabScreen(), "logo");
     EXPECT_EQ(compare(shown, expectedLogo(0, 0)).pixels, 0)
-        << "the preview on the screen is not the logo with TEST: " << compare(shown, expectedLogo(0, 0)).describe();
+        << "the preview on the screen is not the logo with TEST: "
+        << compare(shown, expectedLogo(0, 0)).describe();
     EXPECT_TRUE(desk::stackedAbove(m_preview, m_main)) << "the preview is stacked below the main window";
 
     // The drag: the button goes down in the preview and comes up (+10, +5) from there.
@@ -296,7 +296,7 @@ TEST_F(Desk, LogoDialogDragSendAndSave)
     LogoLayout saved;
     ASSERT_TRUE(desk::waitUntil([&] {
         return LoadLayoutFile(QString::fromStdString(layoutPath), saved) == LoadLayoutOutcome::Loaded &&
-               saved.layers[ShopNameLayer].text == "TEST";
+            saved.layers[ShopNameLayer].text == "TEST";
     })) << readFile(layoutPath);
     EXPECT_EQ(saved.layers[ShopNameLayer].x, 10);
     EXPECT_EQ(saved.layers[ShopNameLayer].y, 5);
@@ -350,10 +350,12 @@ TEST_F(Desk, ClockDialogShowsAndSetsTheVendorClock)
 
     // The edit box is greyed out (and copies nothing) until the vendor has answered.
     QString number;
-    desk::waitUntil([&] {
-        number = desk::copyText(desk::controlCentre(kClockDlg, kDeviceNumberEdit, client), 500);
-        return number == QStringLiteral("SHOP01");
-    }, 10000);
+    desk::waitUntil(
+        [&] {
+            number = desk::copyText(desk::controlCentre(kClockDlg, kDeviceNumberEdit, client), 500);
+            return number == QStringLiteral("SHOP01");
+        },
+        10000);
     desk::saveShot(desk::grabScreen(), "clock");
     EXPECT_EQ(number.toStdString(), "SHOP01");
 
@@ -372,9 +374,9 @@ TEST_F(Desk, MfpDialogReceivesAndSendsBackTheSameSet)
 {
     std::array<uint8_t, vendorsim::kMfpSetSize> vendorSet{};
     for (size_t k = 0; k < 10; ++k) {
-        vendorSet[11 * k] = uint8_t(k);          // paper number
-        vendorSet[11 * k + 1] = uint8_t(3 + k);  // paper code row
-        vendorSet[11 * k + 2] = uint8_t(k % 2);  // LEF/SEF
+        vendorSet[11 * k] = uint8_t(k); // paper number
+        vendorSet[11 * k + 1] = uint8_t(3 + k); // paper code row
+        vendorSet[11 * k + 2] = uint8_t(k % 2); // LEF/SEF
         vendorSet[11 * k + 6] = uint8_t(1 + k % 3); // paper type
     }
     vendorSet[110] = 1; // second FAX line in use
@@ -445,10 +447,12 @@ TEST_F(Desk, ConnectionDialogTestsAndStoresTheAddress)
     desk::typeText(port);
     desk::click(desk::controlCentre(kAddressDlg, kConnectionTest, client));
     QString result;
-    desk::waitUntil([&] {
-        result = desk::copyText(desk::controlCentre(kAddressDlg, kTestResult, client), 500);
-        return result.contains(QLatin1String("SHOP01"));
-    }, 10000);
+    desk::waitUntil(
+        [&] {
+            result = desk::copyText(desk::controlCentre(kAddressDlg, kTestResult, client), 500);
+            return result.contains(QLatin1String("SHOP01"));
+        },
+        10000);
     desk::saveShot(desk::grabScreen(), "connection");
     EXPECT_TRUE(result.contains(QLatin1String("SHOP01"))) << "result box: " << result.toStdString();
     EXPECT_FALSE(result.contains(QLatin1String("OTHER1"))) << "result box: " << result.toStdString();
@@ -456,8 +460,9 @@ TEST_F(Desk, ConnectionDialogTestsAndStoresTheAddress)
     desk::click(desk::controlCentre(kAddressDlg, kAddressOk, client));
     EXPECT_TRUE(desk::waitUntilGone(m_app->pid(), kAddressTitle)) << "OK did not close the dialog";
     const std::string ini = m_dir + "/quorvel.ini";
-    ASSERT_TRUE(desk::waitUntil([&] { return platform::readProfileString(ini, "VENDER", "PORT", "", 64) == port.toStdString(); }))
-        << readFile(ini);
+    ASSERT_TRUE(desk::waitUntil([&] {
+        return platform::readProfileString(ini, "VENDER", "PORT", "", 64) == port.toStdString();
+    })) << readFile(ini);
     EXPECT_EQ(platform::readProfileString(ini, "VENDER", "ADDRESS", "", 64), "127.0.0.1");
     const std::string text = readFile(ini);
     EXPECT_EQ(text.rfind(comment + pcLines, 0), 0u) << "the lines before VENDER changed:\n" << text;
@@ -496,7 +501,8 @@ TEST_F(Desk, LogoDialogAtScaleFactorTwo)
     desk::saveShot(desk::grabScreen(), "logo-scale2-dragged");
     EXPECT_EQ(uneven, 0) << "dots that are not a uniform 2 x 2 block";
     const Difference onScreen = compare(dots, expected);
-    EXPECT_EQ(onScreen.pixels, 0) << "the preview is not the logo with TEST moved to (10, 5): " << onScreen.describe()
+    EXPECT_EQ(onScreen.pixels, 0) << "the preview is not the logo with TEST moved to (10, 5): "
+                                  << onScreen.describe()
                                   << "; against TEST not moved: " << compare(dots, expectedLogo(0, 0)).describe();
 
     desk::click(desk::controlCentre(kShopDlg, kSendLogo, m_logoClient, 2));
@@ -668,7 +674,9 @@ TEST_P(DeskStuckVendor, DialogAnswersAndBackClosesIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(, DeskStuckVendor, ::testing::ValuesIn(kStuckCases),
-                         [](const ::testing::TestParamInfo<StuckCase> &info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<StuckCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
 // SIGTERM while a logo transfer waits on a silent vendor: the program closes its windows
 // and ends the ordinary way (status 0), well within the grace period after which it would

@@ -141,9 +141,9 @@ TEST(DecodeBmp, RunLengthPicturesMustReachTheirEnd)
 {
     // 4 x 3, 8 bits: bottom row "KKWW", middle "RRRR" by an absolute run, top row a run
     // of white, then the end-of-picture mark.
-    const std::string rle8 = bytes({2, 1, 2, 0, 0, 0,       // KKWW, end of line
+    const std::string rle8 = bytes({2, 1, 2, 0, 0, 0, // KKWW, end of line
                                     0, 4, 2, 2, 2, 2, 0, 0, // absolute RRRR, end of line
-                                    4, 0, 0, 1});           // WWWW, end of picture
+                                    4, 0, 0, 1}); // WWWW, end of picture
     QImage image;
     ASSERT_TRUE(DecodeBmp(bmp(4, 3, 8, 1, palette3(), rle8), image));
     EXPECT_EQ(letters(image), (std::vector<std::string>{"WWWW", "RRRR", "KKWW"}));
@@ -188,7 +188,8 @@ TEST(LoadBackgroundPicture, TruncatedFileLeavesThePictureInUse)
     EXPECT_FALSE(LoadBackgroundPicture(path, picture));
     EXPECT_EQ(picture, DefaultBackground());
 
-    std::ofstream(path.toStdString(), std::ios::binary | std::ios::trunc) << bmp(64, 32, 24, 0, "", rows24(64, 32));
+    std::ofstream(path.toStdString(), std::ios::binary | std::ios::trunc)
+        << bmp(64, 32, 24, 0, "", rows24(64, 32));
     ASSERT_TRUE(LoadBackgroundPicture(path, picture));
     EXPECT_EQ(picture.size(), QSize(64, 32));
     EXPECT_EQ(picture.format(), QImage::Format_RGB32);

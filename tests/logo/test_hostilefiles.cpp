@@ -106,7 +106,8 @@ TEST(HostileFiles, FailedWritesKeepThePreviousFileAndReportTheFailure)
             ::chmod((top / "work").c_str(), 0755);
             ::chmod((top / "work" / "shoplogo.imp").c_str(), 0644);
         }
-        const std::optional<bool> lockedOk = testfolder::asOrdinaryUser([&] { return w.write(locked / "file", locked); });
+        const std::optional<bool> lockedOk =
+            testfolder::asOrdinaryUser([&] { return w.write(locked / "file", locked); });
         ASSERT_TRUE(lockedOk.has_value()) << "could not run as an ordinary user";
         EXPECT_FALSE(*lockedOk) << w.name << " in a folder of someone else's reported success";
         EXPECT_EQ(contentOf(locked / "file"), kOld) << w.name << " in a folder of someone else's";
@@ -144,13 +145,16 @@ TEST(HostileFiles, HostileReadsAreRefusedAtOnce)
         std::function<bool(const fs::path &)> read; // true: the content was taken
     } readers[] = {
         {"settings", formed,
-         [](const fs::path &p) { return platform::readProfileString(p.string(), "PC", "COMPORT", "none", 10) != "none"; }},
+         [](const fs::path &p) {
+             return platform::readProfileString(p.string(), "PC", "COMPORT", "none", 10) != "none";
+         }},
         {"layout", formed,
          [](const fs::path &p) {
              LogoLayout l;
              return LoadLayoutFile(q(p), l) == LoadLayoutOutcome::Loaded;
          }},
-        {"work file", always, [&](const fs::path &p) { return ExportHeader(q(p), q(dir / "out.h")) == HeaderOutcome::Written; }},
+        {"work file", always,
+         [&](const fs::path &p) { return ExportHeader(q(p), q(dir / "out.h")) == HeaderOutcome::Written; }},
         {"background", formed,
          [](const fs::path &p) {
              QImage picture;

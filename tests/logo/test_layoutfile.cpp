@@ -75,17 +75,27 @@ TEST(LayoutFile, ReaderCases)
         {"PRINTER reads like the C conversion", "SHOPLOGO\r\nPRINTER, -7x9\r\n", true,
          [](LogoLayout &l) { l.printerType = -7; }},
         {"TEXTLAYER ending early", "SHOPLOGO\r\nTEXTLAYER,0,8\r\n", true,
-         [](LogoLayout &l) { l.layers[0] = {8, 0, "", 0, ""}; }},
+         [](LogoLayout &l) {
+             l.layers[0] = {8, 0, "", 0, ""};
+         }},
         {"short TEXTLAYER after a complete one",
          "SHOPLOGO\r\nTEXTLAYER,1,1,2,\"f\",3,\"t\"\r\nTEXTLAYER,1,5,6\r\n", true,
-         [](LogoLayout &l) { l.layers[1] = {5, 6, "", 0, ""}; }},
+         [](LogoLayout &l) {
+             l.layers[1] = {5, 6, "", 0, ""};
+         }},
         {"face name with a comma", "SHOPLOGO\r\nTEXTLAYER,0,1,2,\"a,b\",10,\"t,u\"\r\n", true,
-         [](LogoLayout &l) { l.layers[0] = {1, 2, "a,b", 10, "t,u"}; }},
+         [](LogoLayout &l) {
+             l.layers[0] = {1, 2, "a,b", 10, "t,u"};
+         }},
         {"negative positions", "SHOPLOGO\r\nTEXTLAYER,0,-8,-40,\"f\",10,\"t\"\r\n", true,
-         [](LogoLayout &l) { l.layers[0] = {-8, -40, "f", 10, "t"}; }},
+         [](LogoLayout &l) {
+             l.layers[0] = {-8, -40, "f", 10, "t"};
+         }},
         {"numbers beyond 32 bits are held at the limits",
          "SHOPLOGO\r\nTEXTLAYER,0,99999999999,-99999999999,\"f\",2147483648,\"t\"\r\n", true,
-         [](LogoLayout &l) { l.layers[0] = {INT_MAX, INT_MIN, "f", INT_MAX, "t"}; }},
+         [](LogoLayout &l) {
+             l.layers[0] = {INT_MAX, INT_MIN, "f", INT_MAX, "t"};
+         }},
         {"layer index 2 and -1 are ignored",
          "SHOPLOGO\r\nTEXTLAYER,2,1,1,\"f\",1,\"t\"\r\nTEXTLAYER,-1,1,1,\"f\",1,\"t\"\r\n", true,
          [](LogoLayout &) {}},
@@ -101,7 +111,9 @@ TEST(LayoutFile, ReaderCases)
              l.layers[0] = {2, 2, "g", 2, "u"};
          }},
         {"missing closing quote takes the rest of the line", "SHOPLOGO\r\nTEXTLAYER,0,1,1,\"f\",1,\"abc\r\n", true,
-         [](LogoLayout &l) { l.layers[0] = {1, 1, "f", 1, "abc"}; }},
+         [](LogoLayout &l) {
+             l.layers[0] = {1, 1, "f", 1, "abc"};
+         }},
     };
     for (const ReadCase &c : cases) {
         SCOPED_TRACE(c.name);

@@ -102,8 +102,8 @@ TEST(RenderLogo, UserBackgroundIsCopiedAtItsOwnSizeAndItsBlackPixelsAreDots)
     big.fill(qRgb(255, 255, 255));
     big.setPixel(3, 4, qRgb(0, 0, 0));
     big.setPixel(383, 127, qRgb(0, 0, 0));
-    big.setPixel(384, 10, qRgb(0, 0, 0));  // beyond the right edge
-    big.setPixel(10, 128, qRgb(0, 0, 0));  // beyond the bottom
+    big.setPixel(384, 10, qRgb(0, 0, 0)); // beyond the right edge
+    big.setPixel(10, 128, qRgb(0, 0, 0)); // beyond the bottom
     big.setPixel(20, 20, qRgb(10, 10, 10)); // dark, but not black
     ASSERT_TRUE(big.save(dir.filePath("big.bmp"), "BMP"));
     QImage picture;
@@ -212,7 +212,7 @@ TEST(LayerFont, FacesReachTheirStandInsAndUnknownFacesTheMinchoOne)
     const struct {
         const char *face, *family;
     } cases[] = {
-        {"ＭＳ 明朝", "IPAMincho"}, {"ＭＳ Ｐ明朝", "IPAPMincho"}, {"ＭＳ ゴシック", "IPAGothic"},
+        {"ＭＳ 明朝", "IPAMincho"},        {"ＭＳ Ｐ明朝", "IPAPMincho"}, {"ＭＳ ゴシック", "IPAGothic"},
         {"ＭＳ Ｐゴシック", "IPAPGothic"}, {"No Such Face", "IPAMincho"}, {"DejaVu Sans", "DejaVu Sans"},
     };
     for (const auto &c : cases) {
@@ -242,7 +242,8 @@ TEST(RenderLogo, ThreeLinesAtRow100ShowTheFirstWholeTheSecondCutTheThirdNot)
     // Each line's glyph stands in its own columns so the lines can be told apart.
     const std::string glyph = sj("中");
     const std::string pad = sj("　");
-    const QImage work = renderOne({0, 100, sj("ＭＳ 明朝"), 16, glyph + "\r\n" + pad + glyph + "\r\n" + pad + pad + glyph});
+    const QImage work =
+        renderOne({0, 100, sj("ＭＳ 明朝"), 16, glyph + "\r\n" + pad + glyph + "\r\n" + pad + pad + glyph});
     const QImage line1 = renderOne({0, 100, sj("ＭＳ 明朝"), 16, glyph});
     const QImage line2Alone = renderOne({16, 116, sj("ＭＳ 明朝"), 16, glyph});
     const QImage line2Unclipped = renderOne({16, 0, sj("ＭＳ 明朝"), 16, glyph});
@@ -309,7 +310,8 @@ TEST(FontAndSizeLists, AreAsOffered)
     for (size_t i = 0; i < fonts.size(); ++i) {
         EXPECT_NE(fonts[i][0], '@');
         if (i > 0) {
-            EXPECT_LT(platform::fromCp932(fonts[i - 1]).compare(platform::fromCp932(fonts[i]), Qt::CaseInsensitive), 0)
+            EXPECT_LT(
+                platform::fromCp932(fonts[i - 1]).compare(platform::fromCp932(fonts[i]), Qt::CaseInsensitive), 0)
                 << fonts[i - 1] << " / " << fonts[i];
         }
     }

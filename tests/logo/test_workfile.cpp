@@ -43,7 +43,8 @@ TEST(WorkFile, SingleBlackPixelsLandOnTheirBytes)
         size_t offset;
         unsigned char value;
     } cases[] = {
-        {0, 0, 5, 0x80}, {0, 7, 5, 0x01}, {0, 8, 6, 0x80}, {1, 0, 21, 0x80}, {383, 127, 6148, 0x01}, {200, 77, 5 + 16 * 200 + 9, 0x04},
+        {0, 0, 5, 0x80},  {0, 7, 5, 0x01},        {0, 8, 6, 0x80},
+        {1, 0, 21, 0x80}, {383, 127, 6148, 0x01}, {200, 77, 5 + 16 * 200 + 9, 0x04},
     };
     for (const auto &c : cases) {
         QImage image = CreateWorkImage();
@@ -85,11 +86,12 @@ TEST(WorkFile, HeaderOfTheWorkFile)
 
 TEST(WorkFile, HeaderOfAFileOfAnotherLength)
 {
-    EXPECT_EQ(HeaderText(std::string("\x01\xAB\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10\xFF", 18)),
-              "const unsigned char BmpShopDef[] = \r\n"
-              "{\t0x01,0xAB,0x02,0x03,0x04,0x05,0x06,0x07,0x08,0x09,0x0A,0x0B,0x0C,0x0D,0x0E,0x0F,\r\n"
-              "\t0x10,0xFF,\r\n"
-              "};\r\n");
+    EXPECT_EQ(
+        HeaderText(std::string("\x01\xAB\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10\xFF", 18)),
+        "const unsigned char BmpShopDef[] = \r\n"
+        "{\t0x01,0xAB,0x02,0x03,0x04,0x05,0x06,0x07,0x08,0x09,0x0A,0x0B,0x0C,0x0D,0x0E,0x0F,\r\n"
+        "\t0x10,0xFF,\r\n"
+        "};\r\n");
     EXPECT_EQ(HeaderText(""), "const unsigned char BmpShopDef[] = \r\n{};\r\n");
 }
 
@@ -136,7 +138,8 @@ TEST(WorkFile, Failures)
     EXPECT_EQ(ExportHeader(workPath, dir.filePath("no/such/Shop.H")), HeaderOutcome::CannotCreate);
 
     // A device, or a file far larger than any work file, is no work file.
-    EXPECT_EQ(ExportHeader(QStringLiteral("/dev/zero"), dir.filePath("Shop.H")), HeaderOutcome::WorkFileUnreadable);
+    EXPECT_EQ(ExportHeader(QStringLiteral("/dev/zero"), dir.filePath("Shop.H")),
+              HeaderOutcome::WorkFileUnreadable);
     ASSERT_TRUE(QFile::resize(workPath, qint64(kMaxWorkFileSize) + 1));
     EXPECT_EQ(ExportHeader(workPath, dir.filePath("Shop.H")), HeaderOutcome::WorkFileUnreadable);
     EXPECT_EQ(readAll(dir.filePath("Shop.H")), "earlier header\r\n");
@@ -159,7 +162,8 @@ TEST(LogoFiles, OutcomeMessages)
         {MessageFor(WorkFileOutcome::CannotCreate), "作業ファイルが開けません", platform::MsgIcon::Exclamation},
         {MessageFor(HeaderOutcome::Written), "ファイルを記録しました", platform::MsgIcon::Information},
         {MessageFor(HeaderOutcome::CannotCreate), "ファイルが作れません！", platform::MsgIcon::Exclamation},
-        {MessageFor(HeaderOutcome::WorkFileUnreadable), "作業ファイルが開けません", platform::MsgIcon::Exclamation},
+        {MessageFor(HeaderOutcome::WorkFileUnreadable), "作業ファイルが開けません",
+         platform::MsgIcon::Exclamation},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(c.message.text, sj(c.text)) << c.text;

@@ -2,8 +2,8 @@
 #include "mfp/mfpfile.h"
 #include "mfp/mfpparams.h"
 #include "platform/codepage.h"
-#include "texts/mfp.h"
 #include "support/testfolder.h"
+#include "texts/mfp.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +77,9 @@ TEST(MfpTables, RowsAndTextsAreThoseOfTheMfp)
     EXPECT_EQ(PaperCodeItemText(162), "");
 
     // The multiplication sign is the two bytes 81 7E; the envelope "x" is the letter.
-    EXPECT_EQ(std::string(mfptext::kPaperCodeTable[40].sizeName), "211\x81\x7E" "330");
+    EXPECT_EQ(std::string(mfptext::kPaperCodeTable[40].sizeName),
+              "211\x81\x7E"
+              "330");
     EXPECT_EQ(std::string(mfptext::kPaperCodeTable[121].sizeName), "10x15 North American envelope size");
     EXPECT_EQ(std::string(mfptext::kIndexTabNames[15]), cp932FromUtf8("インデックス15"));
     EXPECT_EQ(std::string(mfptext::kPaperTypeNames[25]), cp932FromUtf8("指定しない"));
@@ -200,7 +202,9 @@ TEST(MfpFile, HeaderAndLineRules)
              return c;
          }()},
         {"keys 102-199, 200 and more, -100 and less",
-         "MFPconfig\r\n102,1\r\n199,1\r\n200,1\r\n-100,1\r\n-101,1\r\n2147483647,1\r\n", true, {}},
+         "MFPconfig\r\n102,1\r\n199,1\r\n200,1\r\n-100,1\r\n-101,1\r\n2147483647,1\r\n",
+         true,
+         {}},
         {"keys 10-99 and -1 to -99 name no entry", "MFPconfig\r\n10,1,1\r\n99,1\r\n-1,1\r\n-99,1\r\n", true, {}},
         {"lone CR inside a line", "MFPconfig\r\n4,1\r2\r\n", true, entry(4, {4, 1})},
     };

@@ -64,7 +64,8 @@ TEST(AtomicFile, FailedWriteKeepsPreviousFileWhole)
 
     // A file-size limit makes the write fail part-way, as a full disk would (and unlike
     // folder permissions it also holds for root).
-    const bool written = testfolder::withFileSizeLimit(16, [&] { return platform::writeFileAtomically(path, std::string(4096, 'n')); });
+    const bool written = testfolder::withFileSizeLimit(
+        16, [&] { return platform::writeFileAtomically(path, std::string(4096, 'n')); });
 
     EXPECT_FALSE(written);
     EXPECT_EQ(contentOf(path), "old");
@@ -151,8 +152,8 @@ TEST(AtomicFile, WritesThroughSymbolicLinksToTheirTarget)
     fs::create_directories(dir / "real");
     const fs::path target = dir / "real" / "quorvel.ini";
     std::ofstream(target) << "old";
-    fs::create_symlink("real/quorvel.ini", dir / "link.ini");   // relative to its folder
-    fs::create_symlink(dir / "link.ini", dir / "chain.ini");    // a link to a link
+    fs::create_symlink("real/quorvel.ini", dir / "link.ini"); // relative to its folder
+    fs::create_symlink(dir / "link.ini", dir / "chain.ini"); // a link to a link
     ASSERT_TRUE(platform::writeFileAtomically((dir / "chain.ini").string(), "new"));
     EXPECT_TRUE(fs::is_symlink(dir / "chain.ini"));
     EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));

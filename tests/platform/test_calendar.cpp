@@ -16,5 +16,6 @@ TEST(Calendar, DateExists)
         {2025, 13, 1, false},  {2025, -1, 1, false},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(platform::dateExists(c.year, c.month, c.day), c.exists) << c.year << '-' << c.month << '-' << c.day;
+        EXPECT_EQ(platform::dateExists(c.year, c.month, c.day), c.exists)
+            << c.year << '-' << c.month << '-' << c.day;
 }

@@ -74,8 +74,8 @@ TEST_F(Profile, ReadsTextWithTheFileRules)
 TEST_F(Profile, ReadsIntegersWithSignAndLeadingDigits)
 {
     const std::pair<const char *, int32_t> cases[] = {
-        {"9600", 9600}, {"-12", -12},   {"+7", 7},        {"12abc", 12},         {"abc", 0},
-        {"", 0},        {"  42  ", 42}, {"- 5", 0},       {"4294967297", 1},     {"0x10", 0},
+        {"9600", 9600}, {"-12", -12},   {"+7", 7},  {"12abc", 12},     {"abc", 0},
+        {"", 0},        {"  42  ", 42}, {"- 5", 0}, {"4294967297", 1}, {"0x10", 0},
     };
     for (const auto &[value, expected] : cases) {
         put(std::string("[VENDER]\r\nSHOPLOGO=") + value + "\r\n");
@@ -110,18 +110,19 @@ TEST_F(Profile, WritingKeepsEveryOtherLineByteForByte)
     ASSERT_TRUE(writeProfileString(path, "PC", "COMPORT", "COM5"));
     ASSERT_TRUE(writeProfileString(path, "PC", "COMRATE", "19200"));
     ASSERT_TRUE(writeProfileString(path, "VENDER", "PRTTYPE", "0"));
-    EXPECT_EQ(content(), "; settings of the shop PC\r\n"
-                         "[pc]\r\n"
-                         "comport=COM5\r\n"
-                         "; the rate follows\r\n"
-                         "Extra=\x83\x5D\x82\xA0\r\n"
-                         "COMRATE=19200\r\n"
-                         "\r\n"
-                         "[Other]\r\n"
-                         "COMPORT=untouched\r\n"
-                         "junk line without equals\r\n"
-                         "[VENDER]\r\n"
-                         "PRTTYPE=0\r\n");
+    EXPECT_EQ(content(),
+              "; settings of the shop PC\r\n"
+              "[pc]\r\n"
+              "comport=COM5\r\n"
+              "; the rate follows\r\n"
+              "Extra=\x83\x5D\x82\xA0\r\n"
+              "COMRATE=19200\r\n"
+              "\r\n"
+              "[Other]\r\n"
+              "COMPORT=untouched\r\n"
+              "junk line without equals\r\n"
+              "[VENDER]\r\n"
+              "PRTTYPE=0\r\n");
     EXPECT_EQ(readProfileString(path, "PC", "COMPORT", "", 10), "COM5");
 }
 
@@ -171,12 +172,14 @@ TEST_F(Profile, FifoOrHugeFileReadsAsAbsentAndIsKept)
 TEST_F(Profile, SeveralValuesGoInOneWriteOrNotAtAll)
 {
     put("; mine\r\n[VENDER]\r\nprttype=0\r\n\r\n[PC]\r\nCOMRATE=9600\r\n");
-    ASSERT_TRUE(writeProfileStrings(path, {{"VENDER", "ADDRESS", "::1"},
-                                           {"VENDER", "PORT", "19004"},
-                                           {"NEW", "KEY", "v"},
-                                           {"vender", "address", "127.0.0.2"}})); // later values win
-    EXPECT_EQ(content(), "; mine\r\n[VENDER]\r\nprttype=0\r\nADDRESS=127.0.0.2\r\nPORT=19004\r\n\r\n"
-                         "[PC]\r\nCOMRATE=9600\r\n[NEW]\r\nKEY=v\r\n");
+    ASSERT_TRUE(writeProfileStrings(path,
+                                    {{"VENDER", "ADDRESS", "::1"},
+                                     {"VENDER", "PORT", "19004"},
+                                     {"NEW", "KEY", "v"},
+                                     {"vender", "address", "127.0.0.2"}})); // later values win
+    EXPECT_EQ(content(),
+              "; mine\r\n[VENDER]\r\nprttype=0\r\nADDRESS=127.0.0.2\r\nPORT=19004\r\n\r\n"
+              "[PC]\r\nCOMRATE=9600\r\n[NEW]\r\nKEY=v\r\n");
 
     // A write that fails part-way through the new content changes none of the keys.
     const std::string before = content();
@@ -186,7 +189,8 @@ TEST_F(Profile, SeveralValuesGoInOneWriteOrNotAtAll)
     rlimit small = old;
     small.rlim_cur = before.size() + 4; // room for one of the changes, not for both
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool ok = writeProfileStrings(path, {{"VENDER", "ADDRESS", "::2"}, {"VENDER", "PORT", "19005" + std::string(40, '0')}});
+    const bool ok = writeProfileStrings(
+        path, {{"VENDER", "ADDRESS", "::2"}, {"VENDER", "PORT", "19005" + std::string(40, '0')}});
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
     EXPECT_FALSE(ok);
     EXPECT_EQ(content(), before);

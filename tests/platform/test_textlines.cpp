@@ -10,9 +10,9 @@ TEST(TextLines, MatchKeyword)
         const char *line;
         bool match;
     } cases[] = {
-        {"MFPCONFIG", true},   {"MFPCONFIG,1", true},  {"MFPCONFIG 1", true}, {"MFPCONFIGX", false},
-        {"mfpconfig", false},  {"MFPCONF", false},     {"", false},           {" MFPCONFIG", false},
-        {"MFPCONFIG\t", false},
+        {"MFPCONFIG", true},   {"MFPCONFIG,1", true}, {"MFPCONFIG 1", true},
+        {"MFPCONFIGX", false}, {"mfpconfig", false},  {"MFPCONF", false},
+        {"", false},           {" MFPCONFIG", false}, {"MFPCONFIG\t", false},
     };
     for (const auto &c : cases)
         EXPECT_EQ(MatchKeyword(c.line, "MFPCONFIG"), c.match) << c.line;

@@ -51,8 +51,8 @@ protected:
     {
         const fs::path out = dir / "out", err = dir / "err";
         const std::string cmd = std::string(QUORVELCTL_PATH) +
-                                (withPort ? " --port " + std::to_string(port) : std::string()) + " " + args +
-                                " >" + out.string() + " 2>" + err.string();
+            (withPort ? " --port " + std::to_string(port) : std::string()) + " " + args + " >" + out.string() +
+            " 2>" + err.string();
         CtlRun r;
         const int w = std::system(cmd.c_str());
         r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
@@ -72,11 +72,21 @@ TEST_F(Ctl, UsageErrorsSendNothing)
 {
     startSim();
     const char *cases[] = {
-        "clock set 2023-02-29 12:00", "clock set 2024-04-31 10:00", "clock set 2024-13-01 10:00",
-        "clock set 2024-01-01 24:00", "clock set 1999-12-31 10:00", "clock set 2024-01-01",
-        "clock set",                  "clock get now",              "clock",
-        "number set",                 "number set ABCDEFG",         "number set \xEF\xBD\xB1",
-        "logo send",                  "logo",                       "frobnicate",
+        "clock set 2023-02-29 12:00",
+        "clock set 2024-04-31 10:00",
+        "clock set 2024-13-01 10:00",
+        "clock set 2024-01-01 24:00",
+        "clock set 1999-12-31 10:00",
+        "clock set 2024-01-01",
+        "clock set",
+        "clock get now",
+        "clock",
+        "number set",
+        "number set ABCDEFG",
+        "number set \xEF\xBD\xB1",
+        "logo send",
+        "logo",
+        "frobnicate",
         "--host localhost clock get", // names are not looked up
     };
     for (const char *c : cases) {
@@ -143,11 +153,12 @@ TEST_F(Ctl, FailuresAndTrace)
     // A file that is missing or is no regular file: refused before anything is sent.
     ASSERT_EQ(::mkfifo((dir / "fifo.imp").c_str(), 0600), 0);
     const int before = sim->exchanges();
-    for (const std::string &file : {(dir / "missing.imp").string(), (dir / "fifo.imp").string(),
-                                   std::string("/dev/zero"), dir.string()}) {
+    for (const std::string &file :
+         {(dir / "missing.imp").string(), (dir / "fifo.imp").string(), std::string("/dev/zero"), dir.string()}) {
         r = ctl("logo send " + file);
         EXPECT_EQ(r.status, 1) << file;
-        EXPECT_EQ(r.err, "ロゴデータファイルが読み込めません\n送信失敗しました \n環境を確認してください。\n") << file;
+        EXPECT_EQ(r.err, "ロゴデータファイルが読み込めません\n送信失敗しました \n環境を確認してください。\n")
+            << file;
     }
     EXPECT_EQ(sim->exchanges(), before);
 }

@@ -41,7 +41,7 @@ protected:
     Run run(const std::string &args)
     {
         const std::string cmd = std::string(QUORVELCTL_PATH) + " --port " + std::to_string(sim->port()) + " " +
-                                args + " >" + (dir / "stdout").string() + " 2>" + (dir / "stderr").string();
+            args + " >" + (dir / "stdout").string() + " 2>" + (dir / "stderr").string();
         const int w = std::system(cmd.c_str());
         return {WIFEXITED(w) ? WEXITSTATUS(w) : -1, readAll(dir / "stdout"), readAll(dir / "stderr")};
     }
@@ -136,8 +136,7 @@ TEST_F(CtlMfp, FailedGetWritesNothing)
     const Run none = [&] {
         sim.reset();
         const std::string cmd = std::string(QUORVELCTL_PATH) + " --port " +
-                                std::to_string(portWithNothingListening()) + " mfp get -o " + path("new.csv") +
-                                " >/dev/null 2>&1";
+            std::to_string(portWithNothingListening()) + " mfp get -o " + path("new.csv") + " >/dev/null 2>&1";
         const int w = std::system(cmd.c_str());
         return Run{WIFEXITED(w) ? WEXITSTATUS(w) : -1, {}, {}};
     }();

@@ -80,7 +80,7 @@ inline Bytes sampleWorkFile()
     f[6149] = 0x1D;
     f[6150] = 0x2F;
     f[6151] = 0x00;
-    f[5] = 0x80;               // dot (0, 0)
+    f[5] = 0x80; // dot (0, 0)
     f[5 + 16 * 383 + 15] = 0x01; // dot (383, 127)
     for (int x = 100; x < 110; ++x)
         f[5 + 16 * size_t(x) + 4] = 0xFF; // rows 32-39

@@ -31,7 +31,7 @@ Listener::Listener(int backlog)
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
     ok = ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 && ::listen(fd, backlog) == 0 &&
-         ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0;
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0;
     port = ntohs(a.sin_port);
 }
 

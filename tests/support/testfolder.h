@@ -21,8 +21,8 @@ namespace testfolder {
 inline std::filesystem::path fresh(const std::string &prefix)
 {
     const auto dir = std::filesystem::temp_directory_path() /
-                     (prefix + "-" + std::to_string(::getpid()) + "-" +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        (prefix + "-" + std::to_string(::getpid()) + "-" +
+         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
@@ -74,10 +74,11 @@ inline void giveToOrdinaryUser(const std::filesystem::path &path)
 // fails instead of raising SIGXFSZ).
 inline bool withFileSizeLimit(rlim_t bytes, const std::function<bool()> &work)
 {
-    struct sigaction ignore {}, previous {};
+    struct sigaction ignore {
+    }, previous{};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit saved {};
+    rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
     rlimit small = saved;
     small.rlim_cur = bytes;

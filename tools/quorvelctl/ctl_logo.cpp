@@ -52,12 +52,13 @@ bool writePng(const QImage &image, const std::string &path)
     QByteArray png;
     QBuffer buffer(&png);
     return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
-           platform::writeFileAtomically(path, png.toStdString());
+        platform::writeFileAtomically(path, png.toStdString());
 }
 
 // Takes "-o VALUE" / "--png VALUE" style options; the rest are positional arguments.
 bool parseOptions(const std::vector<std::string> &args, size_t from,
-                  const std::vector<std::pair<std::string, std::string *>> &options, std::vector<std::string> &positional)
+                  const std::vector<std::pair<std::string, std::string *>> &options,
+                  std::vector<std::string> &positional)
 {
     for (size_t i = from; i < args.size(); ++i) {
         bool matched = false;

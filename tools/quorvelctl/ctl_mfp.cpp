@@ -3,10 +3,9 @@
 // settings dialog. Every argument is checked before anything is read or sent.
 #include "ctl.h"
 
-#include "platform/messages.h"
-#include "platform/messages.h"
 #include "mfp/mfpfile.h"
 #include "platform/codepage.h"
+#include "platform/messages.h"
 #include "texts/files.h"
 #include "texts/mfp.h"
 
@@ -41,8 +40,7 @@ bool loadFile(const std::string &file, MfpParameterSet &set)
 }
 
 // The text of `row` in `names`, or the number itself when the row is beyond the list.
-template <size_t N>
-std::string rowText(const char *const (&names)[N], unsigned row)
+template <size_t N> std::string rowText(const char *const (&names)[N], unsigned row)
 {
     return row < N ? utf8(names[row]) : std::to_string(row);
 }

@@ -2,10 +2,10 @@
 // before the connection is opened, so a usage error sends nothing.
 #include "ctl.h"
 
-#include "platform/messages.h"
 #include "comm/vender.h"
 #include "platform/calendar.h"
 #include "platform/codepage.h"
+#include "platform/messages.h"
 #include "texts/clock.h"
 #include "texts/comm.h"
 #include "texts/logo.h"
@@ -87,9 +87,8 @@ int withVendor(const Options &opt, const std::function<int(COrvathVender &)> &op
 {
     COrvathVender vender;
     vender.SetAddress(opt.host, opt.port);
-    vender.SetMessageSink([](const std::string &text, VenderMessageIcon) {
-        std::fprintf(stderr, "%s\n", utf8(text).c_str());
-    });
+    vender.SetMessageSink(
+        [](const std::string &text, VenderMessageIcon) { std::fprintf(stderr, "%s\n", utf8(text).c_str()); });
     int rc;
     if (!vender.OpenSession(1)) {
         std::fprintf(stderr, "%s\n", utf8(commtext::kMsgNoConnection).c_str());
@@ -198,9 +197,10 @@ int logoSendCommand(const Options &opt, const std::vector<std::string> &args)
     const std::string &file = args[2];
     // Checked before the connection is opened: only a regular file can be a work file
     // (a FIFO or a device would block the transfer or never end).
-    struct stat st{};
+    struct stat st {};
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fprintf(stderr, "%s\n%s\n", utf8(commtext::kMsgLogoFileUnreadable).c_str(), utf8(logotext::kMsgLogoSendFailed).c_str());
+        std::fprintf(stderr, "%s\n%s\n", utf8(commtext::kMsgLogoFileUnreadable).c_str(),
+                     utf8(logotext::kMsgLogoSendFailed).c_str());
         return kFailure;
     }
     return withVendor(opt, [&](COrvathVender &v) {

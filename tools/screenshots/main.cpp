@@ -48,7 +48,8 @@ constexpr int kBorder = 1;
 void talkTo(CQuorvelApp &app, const vendorsim::Simulator &sim)
 {
     std::string message;
-    app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())}, message);
+    app.ParseCommandLine({QStringLiteral("quorvel"), QStringLiteral("--port"), QString::number(sim.port())},
+                         message);
 }
 
 // The window's client area inside a plain title bar and border, as a desktop would
@@ -71,7 +72,8 @@ QImage framed(QWidget *w)
     }
     p.setPen(QColor(0x20, 0x20, 0x20));
     p.setFont(QApplication::font());
-    p.drawText(QRect(x, 0, client.width() - x - 60, kTitleHeight), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+    p.drawText(QRect(x, 0, client.width() - x - 60, kTitleHeight), Qt::AlignVCenter | Qt::AlignLeft,
+               w->windowTitle());
     // Close box and, where the window has one, the minimise box.
     p.setPen(QPen(QColor(0x30, 0x30, 0x30), 1.5));
     p.setRenderHint(QPainter::Antialiasing);
@@ -102,8 +104,7 @@ void settle()
 }
 
 // Lets the dialog's vendor operations (which run on the vendor worker) come to their end.
-template <class D>
-void waitForVendor(const D &dlg)
+template <class D> void waitForVendor(const D &dlg)
 {
     QElapsedTimer t;
     t.start();
@@ -259,7 +260,8 @@ QImage designAndSendLogo(CQuorvelApp &app, const std::string &outDir)
     const QImage main = framed(&dlg);
     const QImage preview = framed(&dlg.Canvas());
     constexpr int kGap = 16;
-    QImage img(main.width() + kGap + preview.width(), std::max(main.height(), preview.height()), QImage::Format_RGB32);
+    QImage img(main.width() + kGap + preview.width(), std::max(main.height(), preview.height()),
+               QImage::Format_RGB32);
     img.fill(QColor(0x3b, 0x4a, 0x5a));
     QPainter p(&img);
     p.drawImage(0, 0, main);

@@ -12,43 +12,42 @@
 
 namespace {
 
-const char kUsage[] =
-    "Usage: quorvel-vendorsim [OPTIONS]\n"
-    "\n"
-    "A simulated vendor: answers the vendor commands (clock 0x01/0x02, device number\n"
-    "0x03/0x04, logo 0x15, MFP parameters 0x20/0x21) on a loopback TCP port and logs one\n"
-    "line per exchange on standard output. Stop it with Ctrl+C.\n"
-    "\n"
-    "  --bind ADDR            loopback address to listen on (default 127.0.0.1; ::1 also\n"
-    "                         works; any other address is refused)\n"
-    "  --port N               TCP port (default 9004; 0 picks a free port, printed at start)\n"
-    "  --out DIR              where a received logo is written as received-logo.imp and\n"
-    "                         received-logo.png (default: the current directory)\n"
-    "  --device-number TEXT   device number at start (default six spaces)\n"
-    "  --quiet                no exchange log\n"
-    "\n"
-    "Faults (exchanges are numbered from 1 in the order requests arrive; LIST is a\n"
-    "comma-separated list of such numbers; @LIST limits an option to those exchanges):\n"
-    "  --no-reply LIST        give no reply to these exchanges\n"
-    "  --delay MS[@LIST]      wait MS milliseconds before replying\n"
-    "  --pieces N:N...[@LIST] send replies cut into pieces of these sizes, the rest last\n"
-    "  --piece-gap MS         pause between pieces (default 200)\n"
-    "  --bad-bcc LIST         reply with a wrong check byte\n"
-    "  --status S[@LIST]      reply with status S (1-15)\n"
-    "  --split N              send reply data in blocks of at most N bytes\n"
-    "  --close-mid-reply LIST send half of the reply, then close the connection\n"
-    "  --trailing N           add N junk bytes after every reply\n"
-    "  --pad-reply N          add N zero bytes to the reply data of commands that return data\n"
-    "  --truncate-reply N     cut such reply data to N bytes\n"
-    "  --ack-only LIST        answer with an acknowledgement without data (LEN 0), even\n"
-    "                         where data or more blocks were due\n"
-    "  --echo LIST            send the request frame back instead of a reply\n"
-    "  --bad-type LIST        reply with TYPE 0x91\n"
-    "  --bad-cmd LIST         reply with another command code (the frame is otherwise valid)\n"
-    "  --bad-sta LIST         reply with a status byte whose high nibble is set\n"
-    "  --junk-before N        send N junk bytes (with a false SOH) before every reply\n"
-    "  --help                 this text\n"
-    "  --version              the version of quorvel-vendorsim\n";
+const char kUsage[] = "Usage: quorvel-vendorsim [OPTIONS]\n"
+                      "\n"
+                      "A simulated vendor: answers the vendor commands (clock 0x01/0x02, device number\n"
+                      "0x03/0x04, logo 0x15, MFP parameters 0x20/0x21) on a loopback TCP port and logs one\n"
+                      "line per exchange on standard output. Stop it with Ctrl+C.\n"
+                      "\n"
+                      "  --bind ADDR            loopback address to listen on (default 127.0.0.1; ::1 also\n"
+                      "                         works; any other address is refused)\n"
+                      "  --port N               TCP port (default 9004; 0 picks a free port, printed at start)\n"
+                      "  --out DIR              where a received logo is written as received-logo.imp and\n"
+                      "                         received-logo.png (default: the current directory)\n"
+                      "  --device-number TEXT   device number at start (default six spaces)\n"
+                      "  --quiet                no exchange log\n"
+                      "\n"
+                      "Faults (exchanges are numbered from 1 in the order requests arrive; LIST is a\n"
+                      "comma-separated list of such numbers; @LIST limits an option to those exchanges):\n"
+                      "  --no-reply LIST        give no reply to these exchanges\n"
+                      "  --delay MS[@LIST]      wait MS milliseconds before replying\n"
+                      "  --pieces N:N...[@LIST] send replies cut into pieces of these sizes, the rest last\n"
+                      "  --piece-gap MS         pause between pieces (default 200)\n"
+                      "  --bad-bcc LIST         reply with a wrong check byte\n"
+                      "  --status S[@LIST]      reply with status S (1-15)\n"
+                      "  --split N              send reply data in blocks of at most N bytes\n"
+                      "  --close-mid-reply LIST send half of the reply, then close the connection\n"
+                      "  --trailing N           add N junk bytes after every reply\n"
+                      "  --pad-reply N          add N zero bytes to the reply data of commands that return data\n"
+                      "  --truncate-reply N     cut such reply data to N bytes\n"
+                      "  --ack-only LIST        answer with an acknowledgement without data (LEN 0), even\n"
+                      "                         where data or more blocks were due\n"
+                      "  --echo LIST            send the request frame back instead of a reply\n"
+                      "  --bad-type LIST        reply with TYPE 0x91\n"
+                      "  --bad-cmd LIST         reply with another command code (the frame is otherwise valid)\n"
+                      "  --bad-sta LIST         reply with a status byte whose high nibble is set\n"
+                      "  --junk-before N        send N junk bytes (with a false SOH) before every reply\n"
+                      "  --help                 this text\n"
+                      "  --version              the version of quorvel-vendorsim\n";
 
 bool parseNumber(const std::string &text, long min, long max, long &out)
 {
@@ -67,7 +66,8 @@ bool parseList(const std::string &text, std::set<int> &out)
     size_t start = 0;
     while (start <= text.size()) {
         const size_t comma = text.find(',', start);
-        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::string item =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         long v;
         if (!parseNumber(item, 1, 1000000, v))
             return false;
@@ -147,8 +147,9 @@ int main(int argc, char **argv)
             size_t start = 0;
             while (ok && start <= value.size()) {
                 const size_t colon = value.find(':', start);
-                ok = parseNumber(value.substr(start, colon == std::string::npos ? std::string::npos : colon - start),
-                                 1, 1000, n);
+                ok = parseNumber(
+                    value.substr(start, colon == std::string::npos ? std::string::npos : colon - start), 1, 1000,
+                    n);
                 f.pieces.push_back(size_t(n));
                 if (colon == std::string::npos)
                     break;

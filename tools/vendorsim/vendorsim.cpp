@@ -220,7 +220,7 @@ struct Simulator::Impl {
         std::vector<uint8_t> frame;
         uint8_t cmd = 0;
         size_t len = 0;
-        uint8_t flags = 0;    // block flags of the request
+        uint8_t flags = 0; // block flags of the request
         uint8_t sequence = 0; // its sequence number, repeated in the reply
         std::vector<uint8_t> data;
         bool logging = false;
@@ -455,12 +455,11 @@ bool Simulator::Impl::takeRequest(std::vector<uint8_t> frameBytes, Request &r)
     r.flags = control & 0xF0;
     r.sequence = control & 0x0F;
     if (r.len > 3)
-        r.data.assign(frameBytes.begin() + frame::OfsData,
-                      frameBytes.begin() + long(frame::OfsData + r.len - 3));
+        r.data.assign(frameBytes.begin() + frame::OfsData, frameBytes.begin() + long(frame::OfsData + r.len - 3));
     r.frame = std::move(frameBytes);
     if (r.logging)
         r.line += " cmd=" + hexByte(r.cmd) + " seq=" + std::to_string(r.sequence) + " flags=" + hexByte(r.flags) +
-                  " data=" + std::to_string(r.data.size());
+            " data=" + std::to_string(r.data.size());
     return true;
 }
 
@@ -511,8 +510,8 @@ Simulator::Impl::Reply Simulator::Impl::buildReply(Session &s, const Request &r)
         blocks.push_back(std::move(b));
     }
     for (size_t i = 0; i < blocks.size(); ++i)
-        blocks[i].flags = uint8_t((i == 0 ? frame::FlagFirst : 0) |
-                                  (i + 1 < blocks.size() ? frame::FlagMore : frame::FlagLast));
+        blocks[i].flags =
+            uint8_t((i == 0 ? frame::FlagFirst : 0) | (i + 1 < blocks.size() ? frame::FlagMore : frame::FlagLast));
     if (!blocks.empty()) {
         reply.block = std::move(blocks.front());
         s.pending.assign(std::make_move_iterator(blocks.begin() + 1), std::make_move_iterator(blocks.end()));
@@ -600,8 +599,8 @@ bool Simulator::Impl::deliver(const Sink &out, Request &r, std::vector<uint8_t> 
         log(line + " [in pieces]");
         size_t off = 0;
         for (size_t i = 0; i <= fl.pieces.size() && off < bytes.size(); ++i) {
-            const size_t take = i < fl.pieces.size() ? std::min(fl.pieces[i], bytes.size() - off)
-                                                     : bytes.size() - off;
+            const size_t take =
+                i < fl.pieces.size() ? std::min(fl.pieces[i], bytes.size() - off) : bytes.size() - off;
             if (off && !pause(fl.pieceGapMs))
                 return false;
             if (!emit(out, bytes.data() + off, take))
@@ -654,8 +653,8 @@ Outcome Simulator::Impl::readClock()
     std::tm tm{};
     localtime_r(&t, &tm);
     return {0,
-            {toBcd(tm.tm_year % 100), toBcd(tm.tm_mon + 1), toBcd(tm.tm_mday), toBcd(tm.tm_hour),
-             toBcd(tm.tm_min), toBcd(tm.tm_sec)},
+            {toBcd(tm.tm_year % 100), toBcd(tm.tm_mon + 1), toBcd(tm.tm_mday), toBcd(tm.tm_hour), toBcd(tm.tm_min),
+             toBcd(tm.tm_sec)},
             {}};
 }
 
@@ -681,8 +680,8 @@ Outcome Simulator::Impl::setClock(const std::vector<uint8_t> &data)
         v[3] > 23 || v[4] > 59 || v[5] > 59)
         return {kStatusRefused, {}, "(no such date and time)"};
     char text[64];
-    std::snprintf(text, sizeof text, "clock set to %02d/%02d/%02d %02d:%02d:%02d", v[0], v[1], v[2], v[3],
-                  v[4], v[5]);
+    std::snprintf(text, sizeof text, "clock set to %02d/%02d/%02d %02d:%02d:%02d", v[0], v[1], v[2], v[3], v[4],
+                  v[5]);
     std::lock_guard<std::mutex> g(mu);
     clockOffset = (long long)t - (long long)std::time(nullptr);
     return {0, {}, text};

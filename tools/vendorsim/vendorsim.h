@@ -23,36 +23,36 @@ inline constexpr int kLogoWidth = 384;
 inline constexpr int kLogoHeight = 128;
 
 struct Faults {
-    std::set<int> noReply;        // these exchanges get no reply at all
-    int delayMs = 0;              // wait this long before replying ...
-    std::set<int> delayOn;        // ... to these exchanges (empty: every one)
-    std::vector<size_t> pieces;   // send replies cut into pieces of these sizes, the rest last ...
-    int pieceGapMs = 200;         // ... with this pause between pieces ...
-    std::set<int> piecesOn;       // ... for these exchanges (empty: every one)
-    std::set<int> badBcc;         // these replies carry a wrong check byte
-    uint8_t status = 0;           // reply status (low nibble) given instead of 0 ...
-    std::set<int> statusOn;       // ... to these exchanges (empty: every one)
-    size_t splitReply = 0;        // reply data in blocks of at most this many bytes (0: 252)
-    std::set<int> closeMidReply;  // send half of these replies, then close the connection
-    size_t trailing = 0;          // bytes of junk after every reply, in the same write
-    size_t padReply = 0;          // zero bytes added to the reply data of commands with data
-    long truncateReply = -1;      // reply data of commands with data cut to this many bytes
-    std::set<int> ackOnly;        // these get an acknowledgement without data (LEN 0), whatever was due
-    std::set<int> echo;           // these get their own request frame back instead of a reply
-    std::set<int> badType;        // these replies carry TYPE 0x91 (an invalid frame)
-    std::set<int> badCmd;         // these replies carry another command code (a valid frame)
-    std::set<int> badSta;         // these replies carry a STA with its high nibble set (an invalid frame)
-    size_t junkBefore = 0;        // bytes of junk before every reply's SOH, in the same write
+    std::set<int> noReply; // these exchanges get no reply at all
+    int delayMs = 0; // wait this long before replying ...
+    std::set<int> delayOn; // ... to these exchanges (empty: every one)
+    std::vector<size_t> pieces; // send replies cut into pieces of these sizes, the rest last ...
+    int pieceGapMs = 200; // ... with this pause between pieces ...
+    std::set<int> piecesOn; // ... for these exchanges (empty: every one)
+    std::set<int> badBcc; // these replies carry a wrong check byte
+    uint8_t status = 0; // reply status (low nibble) given instead of 0 ...
+    std::set<int> statusOn; // ... to these exchanges (empty: every one)
+    size_t splitReply = 0; // reply data in blocks of at most this many bytes (0: 252)
+    std::set<int> closeMidReply; // send half of these replies, then close the connection
+    size_t trailing = 0; // bytes of junk after every reply, in the same write
+    size_t padReply = 0; // zero bytes added to the reply data of commands with data
+    long truncateReply = -1; // reply data of commands with data cut to this many bytes
+    std::set<int> ackOnly; // these get an acknowledgement without data (LEN 0), whatever was due
+    std::set<int> echo; // these get their own request frame back instead of a reply
+    std::set<int> badType; // these replies carry TYPE 0x91 (an invalid frame)
+    std::set<int> badCmd; // these replies carry another command code (a valid frame)
+    std::set<int> badSta; // these replies carry a STA with its high nibble set (an invalid frame)
+    size_t junkBefore = 0; // bytes of junk before every reply's SOH, in the same write
 };
 
 struct Options {
     std::string bindAddress = "127.0.0.1"; // loopback only
-    uint16_t port = 9004;                  // 0: an ephemeral port, see Simulator::port()
-    std::string outDir;                    // received-logo.imp/.png go here; empty: kept in memory only
+    uint16_t port = 9004; // 0: an ephemeral port, see Simulator::port()
+    std::string outDir; // received-logo.imp/.png go here; empty: kept in memory only
     std::string deviceNumber = "      ";
     Faults faults;
     std::function<void(const std::string &)> log; // one line per exchange; null: silent
-    bool recordRequests = true;                   // keep every request frame for requests()
+    bool recordRequests = true; // keep every request frame for requests()
 };
 
 // 127.0.0.0/8 or ::1, in numeric form.

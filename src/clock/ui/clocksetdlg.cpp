@@ -1,10 +1,10 @@
 #include "clock/ui/clocksetdlg.h"
 
-#include "vendorui/reportfailure.h"
 #include "platform/calendar.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/messagebox.h"
 #include "texts/clock.h"
+#include "vendorui/reportfailure.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -43,7 +43,8 @@ public:
         const QRect r = opt->rect;
         switch (sc) {
         case SC_ComboBoxArrow:
-            return visualRect(opt->direction, r, QRect(r.right() - kButtonWidth, r.top(), kButtonWidth + 1, r.height()));
+            return visualRect(opt->direction, r,
+                              QRect(r.right() - kButtonWidth, r.top(), kButtonWidth + 1, r.height()));
         case SC_ComboBoxEditField:
             return visualRect(opt->direction, r,
                               QRect(r.left() + 3, r.top() + 2, r.width() - kButtonWidth - 5, r.height() - 4));
@@ -83,8 +84,7 @@ const platform::CommandTable<CClockSetDlg> CClockSetDlg::kCommands = {
     {IDC_SET_NUMBER, platform::Notify::Clicked, &CClockSetDlg::OnSetDeviceNumber},
 };
 
-CClockSetDlg::CClockSetDlg(VenderSession session)
-    : CVenderDialog(IDD, std::move(session))
+CClockSetDlg::CClockSetDlg(VenderSession session) : CVenderDialog(IDD, std::move(session))
 {
     setCommandTable(kCommands);
     connect(m_runner, &CVenderRunner::busyChanged, this, [this](bool busy) {
@@ -190,10 +190,13 @@ void CClockSetDlg::DoDataExchange()
 
 void CClockSetDlg::run(CVenderRunner::Operation operation, std::function<void(bool)> done, int busyAfterMs)
 {
-    m_runner->Run(std::move(operation), [this, done = std::move(done)](bool ok) {
-        done(ok);
-        deliverDueTick();
-    }, busyAfterMs);
+    m_runner->Run(
+        std::move(operation),
+        [this, done = std::move(done)](bool ok) {
+            done(ok);
+            deliverDueTick();
+        },
+        busyAfterMs);
 }
 
 void CClockSetDlg::deliverDueTick()
@@ -238,8 +241,8 @@ void CClockSetDlg::RefreshClock()
     }
     m_reachable = true;
     auto read = std::make_shared<DeviceDateTime>();
-    run([read](COrvathVender &v) { return v.ReadClock(*read); },
-        [this, read](bool ok) { ClockRead(ok, *read); }, CVenderRunner::kQuietMs);
+    run([read](COrvathVender &v) { return v.ReadClock(*read); }, [this, read](bool ok) { ClockRead(ok, *read); },
+        CVenderRunner::kQuietMs);
 }
 
 void CClockSetDlg::ClockRead(bool ok, const DeviceDateTime &t)
@@ -337,7 +340,8 @@ void CClockSetDlg::OnSetNow()
     const auto clickedAt = std::chrono::steady_clock::now();
     setClock([clicked, clickedAt](DeviceDateTime &out) {
         const auto waited = std::chrono::steady_clock::now() - clickedAt;
-        const std::time_t sent = clicked + std::time_t(std::chrono::duration_cast<std::chrono::seconds>(waited).count());
+        const std::time_t sent =
+            clicked + std::time_t(std::chrono::duration_cast<std::chrono::seconds>(waited).count());
         LocalTime t;
         if (!localTimeOf(sent, t))
             return false;
@@ -376,8 +380,7 @@ void CClockSetDlg::OnSetEdited()
     if (!platform::dateExists(t.year, t.month, t.day)) {
         char date[64];
         std::snprintf(date, sizeof date, "%04d/%02d/%02d", t.year, t.month, t.day);
-        platform::messageBox(date + std::string(clocktext::kMsgNoSuchDate),
-                             MsgIcon::Exclamation);
+        platform::messageBox(date + std::string(clocktext::kMsgNoSuchDate), MsgIcon::Exclamation);
         return;
     }
     SetDeviceClock(t);

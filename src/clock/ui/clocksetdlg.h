@@ -113,10 +113,10 @@ private:
     QComboBox *m_hourList = nullptr;
     QComboBox *m_dayList = nullptr;
     std::string m_deviceClock; // CP932
-    std::string m_pcTime;      // CP932
+    std::string m_pcTime; // CP932
     bool m_reachable = false;
     bool m_controlsEnabled = false;
-    bool m_busy = false;    // the runner shows the dialog busy
+    bool m_busy = false; // the runner shows the dialog busy
     bool m_tickDue = false; // a tick fell due while an operation ran
 
     static const platform::CommandTable<CClockSetDlg> kCommands;

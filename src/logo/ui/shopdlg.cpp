@@ -1,9 +1,9 @@
 #include "logo/ui/shopdlg.h"
 
-#include "platform/messages.h"
 #include "logo/logorender.h"
 #include "logo/workfile.h"
 #include "platform/codepage.h"
+#include "platform/messages.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/filedialog.h"
 #include "platform/ui/messagebox.h"
@@ -140,8 +140,7 @@ const platform::CommandTable<CShopDlg> CShopDlg::kCommands = {
 };
 
 CShopDlg::CShopDlg(VenderSession session, bool shopLogo)
-    : CVenderDialog(IDD, std::move(session)),
-      m_shopLogo(shopLogo), m_canvas(*this)
+    : CVenderDialog(IDD, std::move(session)), m_shopLogo(shopLogo), m_canvas(*this)
 {
     setCommandTable(kCommands);
     connect(m_runner, &CVenderRunner::busyChanged, this, [this](bool busy) { enableItem(IDC_SEND, !busy); });
@@ -158,8 +157,7 @@ std::string CShopDlg::UnencodableMessage(const QString &character)
 {
     const uint code = character.isEmpty() ? 0u : uint(character.toUcs4().value(0));
     const QString hex = QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0'));
-    return platform::toCp932(
-        platform::fromCp932(logotext::kMsgCharacterNotCp932).arg(hex));
+    return platform::toCp932(platform::fromCp932(logotext::kMsgCharacterNotCp932).arg(hex));
 }
 
 std::string CShopDlg::UnencodableFileNameMessage()
@@ -469,7 +467,8 @@ void CShopDlg::SaveLayout()
 
 void CShopDlg::LoadLayout()
 {
-    const std::optional<platform::FileDialogResult> chosen = chooseFile(false, "default.slp", "slp", layoutFilter());
+    const std::optional<platform::FileDialogResult> chosen =
+        chooseFile(false, "default.slp", "slp", layoutFilter());
     if (!chosen)
         return;
     const QString path = pathOf(*chosen);
@@ -511,7 +510,8 @@ void CShopDlg::LoadLayout()
 
 bool CShopDlg::WriteWorkImage()
 {
-    const WorkFileOutcome outcome = ::WriteWorkImage(m_workImage, QString::fromLatin1(kWorkFileName), &m_workFilePath);
+    const WorkFileOutcome outcome =
+        ::WriteWorkImage(m_workImage, QString::fromLatin1(kWorkFileName), &m_workFilePath);
     ShowMessage(MessageFor(outcome));
     return outcome == WorkFileOutcome::Written;
 }

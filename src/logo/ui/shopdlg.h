@@ -21,10 +21,10 @@
 // Texts typed or pasted into the edit boxes are kept as CP932; a character that CP932
 // cannot hold is refused with a message and the box keeps its previous text; so is a
 // background picture whose file name CP932 cannot hold (layout files keep the name).
+#include "logo/logolayout.h"
+#include "logo/ui/canvasdlg.h"
 #include "vendorui/transferprogress.h"
 #include "vendorui/venderdialog.h"
-#include "logo/ui/canvasdlg.h"
-#include "logo/logolayout.h"
 
 #include <QImage>
 

@@ -1,14 +1,14 @@
 #include "mfp/ui/mfpcnfdlg.h"
 
-#include "vendorui/reportfailure.h"
-#include "platform/messages.h"
 #include "mfp/mfpfile.h"
 #include "platform/codepage.h"
+#include "platform/messages.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/filedialog.h"
 #include "platform/ui/messagebox.h"
 #include "texts/files.h"
 #include "texts/mfp.h"
+#include "vendorui/reportfailure.h"
 
 #include <QComboBox>
 #include <QTreeWidget>
@@ -22,8 +22,7 @@ namespace {
 
 constexpr int kTagRole = Qt::UserRole;
 
-template <size_t N>
-void fillList(QComboBox *list, const char *const (&names)[N])
+template <size_t N> void fillList(QComboBox *list, const char *const (&names)[N])
 {
     for (const char *name : names)
         platform::comboAddString(list, name);
@@ -68,8 +67,7 @@ const platform::CommandTable<CMfpcnfDlg> CMfpcnfDlg::kCommands = {
     {IDC_TREE, platform::Notify::TreeSelChanged, &CMfpcnfDlg::OnTreeSelChanged},
 };
 
-CMfpcnfDlg::CMfpcnfDlg(VenderSession session)
-    : CVenderDialog(IDD, std::move(session))
+CMfpcnfDlg::CMfpcnfDlg(VenderSession session) : CVenderDialog(IDD, std::move(session))
 {
     connect(m_runner, &CVenderRunner::busyChanged, this, [this](bool busy) {
         for (int id : {IDC_RECEIVE, IDC_SEND, IDC_LOAD})
@@ -105,16 +103,26 @@ void CMfpcnfDlg::DoDataExchange()
 QComboBox *CMfpcnfDlg::paperList(size_t field) const
 {
     switch (field) {
-    case PaperCodeIndex: return m_paperCodeList;
-    case LefSef: return m_lefSefList;
-    case WidePaper: return m_widePaperList;
-    case IndexPaper: return m_indexPaperList;
-    case Reserved: return m_reservedList;
-    case PaperType: return m_paperTypeList;
-    case PaperWeight: return m_paperWeightList;
-    case IndexTab: return m_indexTabList;
-    case PaperColor: return m_paperColorList;
-    case OtherSpec: return m_otherSpecList;
+    case PaperCodeIndex:
+        return m_paperCodeList;
+    case LefSef:
+        return m_lefSefList;
+    case WidePaper:
+        return m_widePaperList;
+    case IndexPaper:
+        return m_indexPaperList;
+    case Reserved:
+        return m_reservedList;
+    case PaperType:
+        return m_paperTypeList;
+    case PaperWeight:
+        return m_paperWeightList;
+    case IndexTab:
+        return m_indexTabList;
+    case PaperColor:
+        return m_paperColorList;
+    case OtherSpec:
+        return m_otherSpecList;
     }
     return nullptr;
 }
@@ -374,7 +382,9 @@ void CMfpcnfDlg::OnSend()
     auto sent = std::make_shared<const MfpParameterSet>(m_params);
     Transfer(
         mfptext::kProgressSending,
-        [sent](COrvathVender &v, const MfpPartHook &beforePart) { return SendMfpParameters(v, *sent, beforePart); },
+        [sent](COrvathVender &v, const MfpPartHook &beforePart) {
+            return SendMfpParameters(v, *sent, beforePart);
+        },
         [](bool ok) {
             if (ok)
                 platform::messageBox(mfptext::kMsgSent, MsgIcon::Information);

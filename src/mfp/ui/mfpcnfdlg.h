@@ -15,9 +15,9 @@
 // disabled (a load would be overwritten by the parts received); "戻る" ends it at once.
 // A receive works on a copy of the set: the parts received before a failure or a cancel go
 // into m_params when it ends, as they would have had it stopped there.
+#include "mfp/mfpparams.h"
 #include "vendorui/transferprogress.h"
 #include "vendorui/venderdialog.h"
-#include "mfp/mfpparams.h"
 
 #include <memory>
 #include <optional>
@@ -112,7 +112,7 @@ private:
     QComboBox *m_paperCodeList = nullptr;
     QTreeWidget *m_tree = nullptr;
     MfpParameterSet m_params;
-    std::optional<size_t> m_currentEntry;             // entry 0-9 of m_params, or none
+    std::optional<size_t> m_currentEntry; // entry 0-9 of m_params, or none
     MfpParamKind m_currentKind = MfpParamKind::Paper; // the part of the set the panel shows
 
     static const platform::CommandTable<CMfpcnfDlg> kCommands;

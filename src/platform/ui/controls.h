@@ -22,8 +22,8 @@ int comboFindString(const QComboBox *combo, int after, const std::string &prefix
 // selection stays as it was and -1 is returned.
 int comboSelectString(QComboBox *combo, int after, const std::string &prefix);
 std::string comboItemText(const QComboBox *combo, int index); // empty for a bad index
-int comboCurSel(const QComboBox *combo);                        // -1: nothing selected
-void comboSetCurSel(QComboBox *combo, int index);               // an index that is no item clears the selection
+int comboCurSel(const QComboBox *combo); // -1: nothing selected
+void comboSetCurSel(QComboBox *combo, int index); // an index that is no item clears the selection
 void comboResetContent(QComboBox *combo);
 
 // Window text of any control (caption, edit text, the selected item of a pick-only combo).

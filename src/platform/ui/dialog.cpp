@@ -16,8 +16,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -78,8 +78,8 @@ QWidget *ownerWindow()
 {
     if (QWidget *modal = QApplication::activeModalWidget(); modal && modal->isVisible())
         return modal;
-    if (QWidget *active = QApplication::activeWindow(); active && active->isVisible() &&
-                                                        !(active->windowFlags() & Qt::Popup))
+    if (QWidget *active = QApplication::activeWindow();
+        active && active->isVisible() && !(active->windowFlags() & Qt::Popup))
         return active;
     if (g_mainWindow && g_mainWindow->isVisible())
         return g_mainWindow;
@@ -327,7 +327,8 @@ QWidget *makeMultilineEdit(Dialog &d, const ControlTemplate &c)
     if (!c.has("wantreturn"))
         e->installEventFilter(&d); // Enter presses the default button
     if (const int id = c.id; id != -1)
-        QObject::connect(e, &QPlainTextEdit::textChanged, &d, [dlg = &d, id] { dlg->command(id, Notify::Change); });
+        QObject::connect(e, &QPlainTextEdit::textChanged, &d,
+                         [dlg = &d, id] { dlg->command(id, Notify::Change); });
     return e;
 }
 
@@ -398,10 +399,10 @@ struct ControlFactory {
 };
 
 const ControlFactory kControlFactories[] = {
-    {ControlKind::Static, makeStatic},       {ControlKind::Button, makeButton},
-    {ControlKind::DefButton, makeButton},    {ControlKind::GroupBox, makeGroupBox},
-    {ControlKind::Radio, makeCheckable},     {ControlKind::CheckBox, makeCheckable},
-    {ControlKind::Edit, makeEdit},           {ControlKind::Combo, makeCombo},
+    {ControlKind::Static, makeStatic},    {ControlKind::Button, makeButton},
+    {ControlKind::DefButton, makeButton}, {ControlKind::GroupBox, makeGroupBox},
+    {ControlKind::Radio, makeCheckable},  {ControlKind::CheckBox, makeCheckable},
+    {ControlKind::Edit, makeEdit},        {ControlKind::Combo, makeCombo},
     {ControlKind::Tree, makeTree},
 };
 
@@ -664,13 +665,9 @@ void Dialog::OnCancel()
     endDialog(IDCANCEL);
 }
 
-void Dialog::OnTimer(int)
-{
-}
+void Dialog::OnTimer(int) {}
 
-void Dialog::OnDestroy()
-{
-}
+void Dialog::OnDestroy() {}
 
 void Dialog::accept()
 {
@@ -702,7 +699,8 @@ void Dialog::pressDefaultButton()
 
 void Dialog::keyPressEvent(QKeyEvent *event)
 {
-    if (event->modifiers() == Qt::NoModifier || (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter)) {
+    if (event->modifiers() == Qt::NoModifier ||
+        (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter)) {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
             pressDefaultButton();
             return;

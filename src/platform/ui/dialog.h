@@ -80,8 +80,7 @@ QFont dialogFont(const QString &face, int points);
 QWidget *ownerWindow();
 DialogUnits dialogBaseUnits(const QFont &font);
 
-template <class D>
-class CommandTable {
+template <class D> class CommandTable {
 public:
     using Handler = void (D::*)();
     struct Entry {
@@ -147,8 +146,7 @@ public:
 
     // Controls by id (nullptr for an unknown id).
     QWidget *item(int id) const;
-    template <class W>
-    W *item(int id) const { return qobject_cast<W *>(item(id)); }
+    template <class W> W *item(int id) const { return qobject_cast<W *>(item(id)); }
     std::string itemText(int id) const;
     void setItemText(int id, const std::string &text);
     void enableItem(int id, bool enable);
@@ -169,13 +167,12 @@ public:
 
 protected:
     virtual bool OnInitDialog(); // true: the first control that takes the focus gets it
-    virtual void OnOK();         // default: endDialog(IDOK)
-    virtual void OnCancel();     // default: endDialog(IDCANCEL)
+    virtual void OnOK(); // default: endDialog(IDOK)
+    virtual void OnCancel(); // default: endDialog(IDCANCEL)
     virtual void OnTimer(int id);
     virtual void OnDestroy();
 
-    template <class D>
-    void setCommandTable(const CommandTable<D> &table)
+    template <class D> void setCommandTable(const CommandTable<D> &table)
     {
         m_route = [this, &table](int id, Notify code) {
             const auto *e = table.find(id, code);
@@ -222,7 +219,7 @@ private:
     std::map<int, std::size_t> m_groupOfControl; // control id -> its group key
     std::function<bool(int, Notify)> m_route;
     std::function<bool(int, Notify)> m_hasHandler;
-    std::map<int, int> m_timers;   // our id -> Qt timer id
+    std::map<int, int> m_timers; // our id -> Qt timer id
     std::vector<QPointer<QWidget>> m_keptAbove;
     bool m_ended = false;
     bool m_destroyed = true;

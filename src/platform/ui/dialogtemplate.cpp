@@ -17,14 +17,10 @@ namespace {
 const std::map<QString, ControlKind> &kinds()
 {
     static const std::map<QString, ControlKind> k = {
-        {QStringLiteral("static"), ControlKind::Static},
-        {QStringLiteral("button"), ControlKind::Button},
-        {QStringLiteral("defbutton"), ControlKind::DefButton},
-        {QStringLiteral("groupbox"), ControlKind::GroupBox},
-        {QStringLiteral("radio"), ControlKind::Radio},
-        {QStringLiteral("checkbox"), ControlKind::CheckBox},
-        {QStringLiteral("edit"), ControlKind::Edit},
-        {QStringLiteral("combo"), ControlKind::Combo},
+        {QStringLiteral("static"), ControlKind::Static},       {QStringLiteral("button"), ControlKind::Button},
+        {QStringLiteral("defbutton"), ControlKind::DefButton}, {QStringLiteral("groupbox"), ControlKind::GroupBox},
+        {QStringLiteral("radio"), ControlKind::Radio},         {QStringLiteral("checkbox"), ControlKind::CheckBox},
+        {QStringLiteral("edit"), ControlKind::Edit},           {QStringLiteral("combo"), ControlKind::Combo},
         {QStringLiteral("tree"), ControlKind::Tree},
     };
     return k;
@@ -43,8 +39,8 @@ QStringList stylesFor(ControlKind kind)
     case ControlKind::Edit:
         s << QStringLiteral("multiline") << QStringLiteral("wantreturn") << QStringLiteral("center")
           << QStringLiteral("right") << QStringLiteral("border") << QStringLiteral("readonly")
-          << QStringLiteral("password") << QStringLiteral("autohscroll")
-          << QStringLiteral("autovscroll") << QStringLiteral("hscroll") << QStringLiteral("vscroll");
+          << QStringLiteral("password") << QStringLiteral("autohscroll") << QStringLiteral("autovscroll")
+          << QStringLiteral("hscroll") << QStringLiteral("vscroll");
         break;
     case ControlKind::Combo:
         s << QStringLiteral("dropdownlist") << QStringLiteral("dropdown") << QStringLiteral("sort");

@@ -76,8 +76,8 @@ public:
             // opens the file.
             const QList<QMimeType> types = m_mimeTypes.mimeTypesForFileName(info.fileName());
             if (!types.isEmpty()) {
-                QIcon byName = QIcon::fromTheme(types.first().iconName(),
-                                                QIcon::fromTheme(types.first().genericIconName()));
+                QIcon byName =
+                    QIcon::fromTheme(types.first().iconName(), QIcon::fromTheme(types.first().genericIconName()));
                 if (!byName.isNull())
                     return byName;
             }
@@ -95,7 +95,8 @@ public:
             const QString suffix = info.suffix();
             if (suffix.isEmpty())
                 return QCoreApplication::translate("QFileDialog", "File");
-            return QCoreApplication::translate("QFileDialog", "%1 File", "%1 is a file name suffix, for example txt")
+            return QCoreApplication::translate("QFileDialog", "%1 File",
+                                               "%1 is a file name suffix, for example txt")
                 .arg(suffix);
         }
         if (info.isSymLink()) // to a FIFO, a device, a socket, or to nothing

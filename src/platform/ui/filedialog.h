@@ -11,8 +11,8 @@
 namespace platform {
 
 struct FileDialogRequest {
-    bool save = false;            // save dialog; otherwise an open dialog
-    std::string initialName;      // CP932, e.g. "default.slp"
+    bool save = false; // save dialog; otherwise an open dialog
+    std::string initialName; // CP932, e.g. "default.slp"
     std::string defaultExtension; // without the dot, e.g. "slp"; added to a typed name without one
     // Filter in the platform's form: pairs "description|pattern" separated by '|', ended
     // by "||", e.g. "店名ロゴファイル形式 (*.slp)|*.slp||" (CP932). Several patterns in
@@ -22,8 +22,8 @@ struct FileDialogRequest {
 
 struct FileDialogResult {
     // Paths are file-system bytes (UTF-8 here), ready for open() and friends.
-    std::string path;         // the chosen file's full path
-    std::string fileName;     // the chosen file's name without its folder
+    std::string path; // the chosen file's full path
+    std::string fileName; // the chosen file's name without its folder
     std::string fileNameText; // the same name as CP932 text, for captions and files
 };
 

@@ -28,10 +28,14 @@ MessageBoxService &service()
 const char *toString(MsgIcon icon)
 {
     switch (icon) {
-    case MsgIcon::Information: return "information";
-    case MsgIcon::Exclamation: return "exclamation";
-    case MsgIcon::Stop: return "stop";
-    case MsgIcon::Question: return "question";
+    case MsgIcon::Information:
+        return "information";
+    case MsgIcon::Exclamation:
+        return "exclamation";
+    case MsgIcon::Stop:
+        return "stop";
+    case MsgIcon::Question:
+        return "question";
     }
     return "?";
 }
@@ -44,9 +48,12 @@ const char *toString(MsgButtons buttons)
 const char *toString(MsgResult result)
 {
     switch (result) {
-    case MsgResult::Ok: return "ok";
-    case MsgResult::Yes: return "yes";
-    case MsgResult::No: return "no";
+    case MsgResult::Ok:
+        return "ok";
+    case MsgResult::Yes:
+        return "yes";
+    case MsgResult::No:
+        return "no";
     }
     return "?";
 }
@@ -70,10 +77,18 @@ MsgResult RealMessageBoxes::show(const std::string &text, MsgIcon icon, MsgButto
     box.setTextFormat(Qt::PlainText);
     box.setText(fromCp932(text));
     switch (icon) {
-    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case MsgIcon::Stop: box.setIcon(QMessageBox::Critical); break;
-    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Stop:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
     if (buttons == MsgButtons::YesNo) {
         QPushButton *yes = box.addButton(QString::fromUtf8("はい(&Y)"), QMessageBox::YesRole);
@@ -133,5 +148,5 @@ void ShowMessage(const OperatorMessage &message)
 bool AskOverwrite()
 {
     return platform::messageBox(OverwriteQuestion(), platform::MsgIcon::Question, platform::MsgButtons::YesNo) ==
-           platform::MsgResult::Yes;
+        platform::MsgResult::Yes;
 }

@@ -70,7 +70,7 @@ void setWindowFrameHints(QWidget *window, bool caption, bool closeBox, bool mini
     hints.flags = HintsFunctions | HintsDecorations;
     hints.functions = FuncMove | (closeBox ? FuncClose : 0u) | (minimizeBox ? FuncMinimize : 0u);
     hints.decorations = DecorBorder | (caption ? DecorTitle : 0u) | (closeBox ? DecorMenu : 0u) |
-                        (minimizeBox ? DecorMinimize : 0u);
+        (minimizeBox ? DecorMinimize : 0u);
     const auto id = static_cast<xcb_window_t>(window->winId());
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, atom, atom, 32, 5, &hints);
     xcb_flush(c);

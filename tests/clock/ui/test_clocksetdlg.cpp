@@ -4,11 +4,10 @@
 // operations run on the worker: a test waits for them to end (settled) before it looks at
 // what they did.
 #include "clock/ui/clocksetdlg.h"
-#include "vendorui/reportfailure.h"
 #include "platform/calendar.h"
 #include "platform/codepage.h"
-#include "platform/ui/controls.h"
 #include "platform/fonts.h"
+#include "platform/ui/controls.h"
 #include "platform/ui/messagebox.h"
 #include "support/bytes.h"
 #include "support/loopback.h"
@@ -16,6 +15,7 @@
 #include "support/ui/dialogfixture.h"
 #include "support/vendorfixture.h"
 #include "vendorsim/vendorsim.h"
+#include "vendorui/reportfailure.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -264,7 +264,7 @@ private slots:
         };
         const List lists[] = {
             {CClockSetDlg::IDC_YEAR, 100, "2000", "2099", 25}, {CClockSetDlg::IDC_MONTH, 12, "01", "12", 7},
-            {CClockSetDlg::IDC_DAY, 31, "01", "31", 8},         {CClockSetDlg::IDC_HOUR, 24, "00", "23", 7},
+            {CClockSetDlg::IDC_DAY, 31, "01", "31", 8},        {CClockSetDlg::IDC_HOUR, 24, "00", "23", 7},
             {CClockSetDlg::IDC_MINUTE, 60, "00", "59", 5},
         };
         for (const List &l : lists) {
@@ -600,7 +600,8 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("reachableAfter");
         QTest::newRow("clock") << int(CClockSetDlg::IDC_SET_NOW) << QString::fromUtf8("時刻情報の設定") << false;
-        QTest::newRow("number") << int(CClockSetDlg::IDC_SET_NUMBER) << QString::fromUtf8("装置番号の設定") << true;
+        QTest::newRow("number") << int(CClockSetDlg::IDC_SET_NUMBER) << QString::fromUtf8("装置番号の設定")
+                                << true;
     }
     void failedSettingsAreReported()
     {

@@ -5,9 +5,9 @@
 #include "logo/ui/shopdlg.h"
 #include "logo/workfile.h"
 #include "logotestutil.h"
+#include "platform/fonts.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/filedialog.h"
-#include "platform/fonts.h"
 #include "platform/ui/messagebox.h"
 #include "support/simulator.h"
 #include "support/ui/dialogfixture.h"
@@ -313,7 +313,9 @@ private slots:
         auto dlg = openDialog();
         imeCommit(edit(*dlg, 0), QString::fromUtf8("1\u301C2\u2212\u2014\u2016\u00A2\u00A3\u00AC"));
         QVERIFY(boxes().empty());
-        QCOMPARE(dlg->Layers()[0].text, std::string("1\x81\x60" "2\x81\x7C\x81\x5C\x81\x61\x81\x91\x81\x92\x81\xCA"));
+        QCOMPARE(dlg->Layers()[0].text,
+                 std::string("1\x81\x60"
+                             "2\x81\x7C\x81\x5C\x81\x61\x81\x91\x81\x92\x81\xCA"));
     }
 
     // A background picture chosen and then removed by cancelling the file dialog; the

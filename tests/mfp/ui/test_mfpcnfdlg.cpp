@@ -1,11 +1,10 @@
 // The MFP settings dialog driven as an operator would, against the simulated vendor, with
 // the message box and file dialog doubles.
-#include "vendorui/reportfailure.h"
-#include "mfp/ui/mfpcnfdlg.h"
 #include "mfp/mfpfile.h"
+#include "mfp/ui/mfpcnfdlg.h"
 #include "platform/codepage.h"
-#include "platform/ui/filedialog.h"
 #include "platform/fonts.h"
+#include "platform/ui/filedialog.h"
 #include "platform/ui/messagebox.h"
 #include "support/bytes.h"
 #include "support/loopback.h"
@@ -15,6 +14,7 @@
 #include "texts/files.h"
 #include "texts/mfp.h"
 #include "vendorsim/vendorsim.h"
+#include "vendorui/reportfailure.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -44,9 +44,9 @@ QString u(const std::string &cp932)
 }
 
 // The ten paper lists, in entry byte order (bytes 1-10).
-const int kPaperLists[] = {CMfpcnfDlg::IDC_PAPER_CODE,  CMfpcnfDlg::IDC_LEF_SEF,      CMfpcnfDlg::IDC_WIDE_PAPER,
-                           CMfpcnfDlg::IDC_INDEX_PAPER, CMfpcnfDlg::IDC_RESERVED,     CMfpcnfDlg::IDC_PAPER_TYPE,
-                           CMfpcnfDlg::IDC_PAPER_WEIGHT, CMfpcnfDlg::IDC_INDEX_TAB,   CMfpcnfDlg::IDC_PAPER_COLOR,
+const int kPaperLists[] = {CMfpcnfDlg::IDC_PAPER_CODE,   CMfpcnfDlg::IDC_LEF_SEF,   CMfpcnfDlg::IDC_WIDE_PAPER,
+                           CMfpcnfDlg::IDC_INDEX_PAPER,  CMfpcnfDlg::IDC_RESERVED,  CMfpcnfDlg::IDC_PAPER_TYPE,
+                           CMfpcnfDlg::IDC_PAPER_WEIGHT, CMfpcnfDlg::IDC_INDEX_TAB, CMfpcnfDlg::IDC_PAPER_COLOR,
                            CMfpcnfDlg::IDC_OTHER_SPEC};
 
 std::array<uint8_t, kMfpSetSize> toArray(const MfpParameterSet &s)
@@ -141,9 +141,10 @@ class TestMfpcnfDlg : public QObject {
             paper = paper && list(dlg, id)->isVisible();
         for (int id = CMfpcnfDlg::IDC_PAPER_FIRST_LABEL; id <= CMfpcnfDlg::IDC_PAPER_LAST_LABEL; ++id)
             paper = paper && dlg.item(id)->isVisible();
-        const bool fax = dlg.item(CMfpcnfDlg::IDC_FAX_LABEL)->isVisible() && list(dlg, CMfpcnfDlg::IDC_FAX_LINE2)->isVisible();
+        const bool fax =
+            dlg.item(CMfpcnfDlg::IDC_FAX_LABEL)->isVisible() && list(dlg, CMfpcnfDlg::IDC_FAX_LINE2)->isVisible();
         const bool scan = dlg.item(CMfpcnfDlg::IDC_SCAN_LABEL)->isVisible() &&
-                          list(dlg, CMfpcnfDlg::IDC_SCAN_CHARGING)->isVisible();
+            list(dlg, CMfpcnfDlg::IDC_SCAN_CHARGING)->isVisible();
         const bool anyPaper = list(dlg, CMfpcnfDlg::IDC_PAPER_CODE)->isVisible();
         if (paper + fax + scan != 1 || (anyPaper && !paper))
             return -1;
@@ -228,9 +229,12 @@ private slots:
             int id;
             const char *const *names;
         } twoRow[] = {
-            {CMfpcnfDlg::IDC_LEF_SEF, mfptext::kLefSefNames},         {CMfpcnfDlg::IDC_WIDE_PAPER, mfptext::kWidePaperNames},
-            {CMfpcnfDlg::IDC_INDEX_PAPER, mfptext::kIndexPaperNames}, {CMfpcnfDlg::IDC_RESERVED, mfptext::kReservedNames},
-            {CMfpcnfDlg::IDC_FAX_LINE2, mfptext::kFaxLine2Names},     {CMfpcnfDlg::IDC_SCAN_CHARGING, mfptext::kScanChargingNames},
+            {CMfpcnfDlg::IDC_LEF_SEF, mfptext::kLefSefNames},
+            {CMfpcnfDlg::IDC_WIDE_PAPER, mfptext::kWidePaperNames},
+            {CMfpcnfDlg::IDC_INDEX_PAPER, mfptext::kIndexPaperNames},
+            {CMfpcnfDlg::IDC_RESERVED, mfptext::kReservedNames},
+            {CMfpcnfDlg::IDC_FAX_LINE2, mfptext::kFaxLine2Names},
+            {CMfpcnfDlg::IDC_SCAN_CHARGING, mfptext::kScanChargingNames},
         };
         for (const auto &l : twoRow) {
             QComboBox *c = list(*dlg, l.id);
@@ -348,7 +352,7 @@ private slots:
         select(*dlg, 0x30);
         pick(*dlg, CMfpcnfDlg::IDC_SCAN_CHARGING, 0);
         MfpParameterSet mixed = held;
-        mixed.faxLine2() = 1;  // the dialog's own values stay
+        mixed.faxLine2() = 1; // the dialog's own values stay
         mixed.scanCharging() = 0;
         MfpParameterSet v = held;
         v.faxLine2() = 0; // what the vendor would have sent
@@ -434,7 +438,8 @@ private slots:
         waitForTheVendor(*dlg);
         const int before = m_vendor->sim->exchanges();
         click(*dlg, button);
-        const QString parts[] = {QString::fromUtf8("1 / 3：用紙情報設定"), QString::fromUtf8("2 / 3：FAX２回線目使用設定"),
+        const QString parts[] = {QString::fromUtf8("1 / 3：用紙情報設定"),
+                                 QString::fromUtf8("2 / 3：FAX２回線目使用設定"),
                                  QString::fromUtf8("3 / 3：スキャン送信課金方式設定")};
         for (int k = 0; k < 3; ++k) {
             // The part is named before its request goes, so it shows while the reply is awaited.
@@ -484,9 +489,9 @@ private slots:
         waitForTheVendor(*dlg);
         QCOMPARE(m_ui->boxes->boxes().size(), size_t(1));
         expectBox(0, FailureMessage(mfptext::kTitleReceive), MsgIcon::Stop);
-        MfpParameterSet expected = held;          // the papers came
-        expected.faxLine2() = 0;                  // the second part did not: initial
-        expected.scanCharging() = 0;              // the dialog's own
+        MfpParameterSet expected = held; // the papers came
+        expected.faxLine2() = 0; // the second part did not: initial
+        expected.scanCharging() = 0; // the dialog's own
         QCOMPARE(dlg->Params(), expected);
         QCOMPARE(requestDataOf(vendercmd::GetMfpParameter).size(), size_t(2)); // the third never asked
         QCOMPARE(list(*dlg, CMfpcnfDlg::IDC_SCAN_CHARGING)->currentIndex(), 0);

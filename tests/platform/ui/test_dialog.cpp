@@ -1,9 +1,9 @@
 // Dialogs built from templates: the template format, dialog units, the controls, and the
 // command table.
 #include "platform/codepage.h"
+#include "platform/fonts.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
-#include "platform/fonts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -89,12 +89,9 @@ private:
 };
 
 const CommandTable<Recorder> Recorder::kCommands = {
-    {10, Notify::Change, &Recorder::OnEdit},
-    {11, Notify::Clicked, &Recorder::OnRadio},
-    {42, Notify::Clicked, &Recorder::OnPushed},
-    {20, Notify::SelChange, &Recorder::OnSelChange},
-    {20, Notify::SelEndOk, &Recorder::OnSelEndOk},
-    {500, Notify::Command, nullptr}, // known, not available yet
+    {10, Notify::Change, &Recorder::OnEdit},       {11, Notify::Clicked, &Recorder::OnRadio},
+    {42, Notify::Clicked, &Recorder::OnPushed},    {20, Notify::SelChange, &Recorder::OnSelChange},
+    {20, Notify::SelEndOk, &Recorder::OnSelEndOk}, {500, Notify::Command, nullptr}, // known, not available yet
 };
 
 } // namespace
@@ -123,12 +120,15 @@ private slots:
         QTest::addColumn<QByteArray>("json");
         const QByteArray head = R"({"id": 1, "size": [10, 10], "font": ["x", 9], "controls": [)";
         QTest::newRow("unknown kind") << head + R"({"kind": "slider", "rect": [0,0,1,1]}]})";
-        QTest::newRow("style of another kind") << head + R"({"kind": "button", "rect": [0,0,1,1], "style": ["sort"]}]})";
-        QTest::newRow("id twice") << head + R"({"id": 5, "kind": "button", "rect": [0,0,1,1]}, {"id": 5, "kind": "edit", "rect": [0,0,1,1]}]})";
+        QTest::newRow("style of another kind")
+            << head + R"({"kind": "button", "rect": [0,0,1,1], "style": ["sort"]}]})";
+        QTest::newRow("id twice") << head +
+                R"({"id": 5, "kind": "button", "rect": [0,0,1,1]}, {"id": 5, "kind": "edit", "rect": [0,0,1,1]}]})";
         QTest::newRow("short rect") << head + R"({"kind": "button", "rect": [0,0,1]}]})";
         QTest::newRow("items on a button") << head + R"({"kind": "button", "rect": [0,0,1,1], "items": ["a"]}]})";
         QTest::newRow("no font") << QByteArray(R"({"id": 1, "size": [10, 10], "controls": []})");
-        QTest::newRow("unknown dialog style") << QByteArray(R"({"id": 1, "size": [10, 10], "font": ["x", 9], "style": ["thickframe"]})");
+        QTest::newRow("unknown dialog style")
+            << QByteArray(R"({"id": 1, "size": [10, 10], "font": ["x", 9], "style": ["thickframe"]})");
         QTest::newRow("not JSON") << QByteArray("{");
     }
     void mistakesInATemplateAreRefused()
@@ -153,9 +153,9 @@ private slots:
         QCOMPARE(dialogFont(QString::fromUtf8("ＭＳ Ｐゴシック"), 11).pixelSize(), 15);
 
         const DialogUnits fixed{6, 13};
-        QCOMPARE(fixed.x(17), 26);  // 25.5 rounds up
-        QCOMPARE(fixed.y(4), 7);    // 6.5 rounds up
-        QCOMPARE(fixed.y(-4), -7);  // and away from zero below it
+        QCOMPARE(fixed.x(17), 26); // 25.5 rounds up
+        QCOMPARE(fixed.y(4), 7); // 6.5 rounds up
+        QCOMPARE(fixed.y(-4), -7); // and away from zero below it
         // Each edge converts on its own: width = right - left, not width * base.
         QCOMPARE(fixed.rect(QRect(17, 23, 199, 74)), QRect(26, 37, 324 - 26, 158 - 37));
     }
@@ -283,10 +283,11 @@ private slots:
         rates->setFocus();
         QTest::keyClick(rates, Qt::Key_Down); // the operator picks an item
         QCOMPARE(rates->currentIndex(), 0);
-        rates->setCurrentIndex(2);            // the program does: no notification
+        rates->setCurrentIndex(2); // the program does: no notification
 
-        QCOMPARE(dlg.log, (QStringList{"init", "change 10", "change 10", "change 10", "clicked 42",
-                                       "selchange 20", "selendok 20"}));
+        QCOMPARE(dlg.log,
+                 (QStringList{"init", "change 10", "change 10", "change 10", "clicked 42", "selchange 20",
+                              "selendok 20"}));
         QVERIFY(dlg.hasHandler(42));
         QVERIFY(!dlg.hasHandler(500));
         QVERIFY(!dlg.command(500));

@@ -4,8 +4,8 @@
 // folder and close when a timer rejects it. A watchdog ends the whole program when a dialog
 // hangs, so a hang fails the run instead of stalling it.
 #include "platform/codepage.h"
-#include "platform/ui/filedialog.h"
 #include "platform/translations.h"
+#include "platform/ui/filedialog.h"
 
 #include <QAbstractFileIconProvider>
 #include <QAbstractItemView>
@@ -40,10 +40,7 @@ namespace {
 // Ends the process with a message when a case has not finished in time.
 class Watchdog {
 public:
-    Watchdog()
-        : m_thread([this] { run(); })
-    {
-    }
+    Watchdog() : m_thread([this] { run(); }) {}
     ~Watchdog()
     {
         {
@@ -80,7 +77,8 @@ private:
                 m_cv.wait(lock);
             } else if (m_cv.wait_until(lock, m_deadline) == std::cv_status::timeout && m_armed &&
                        std::chrono::steady_clock::now() >= m_deadline) {
-                std::fprintf(stderr, "FAIL: the file dialog hung (%s); the user-interface thread never came back\n",
+                std::fprintf(stderr,
+                             "FAIL: the file dialog hung (%s); the user-interface thread never came back\n",
                              m_what.c_str());
                 std::fflush(stderr);
                 ::_exit(1);
@@ -112,8 +110,8 @@ QStringList listedNames(QFileDialog *dlg)
 
 struct Shown {
     bool seen = false;
-    QStringList names;              // listed in the dialog's folder
-    int completions = 0;            // offered by the name box's completer
+    QStringList names; // listed in the dialog's folder
+    int completions = 0; // offered by the name box's completer
     bool completerSharesTheModel = false;
 };
 
@@ -140,8 +138,8 @@ std::optional<std::string> runRealDialog(const FileDialogRequest &request, const
             seenAt = clock.elapsed();
             auto *view = dlg->findChild<QAbstractItemView *>(QStringLiteral("listView"));
             shown.completerSharesTheModel = edit && edit->completer() && view &&
-                                            edit->completer()->model() == view->model() &&
-                                            view->model() == dlg->findChild<QFileSystemModel *>();
+                edit->completer()->model() == view->model() &&
+                view->model() == dlg->findChild<QFileSystemModel *>();
         }
         // The dialog fills its name box once it shows; what the test types comes after.
         if (!acted && clock.elapsed() - seenAt >= 100) {
@@ -215,17 +213,24 @@ private slots:
     {
         QTest::addColumn<bool>("save");
         QTest::addColumn<QString>("folder"); // "" for the temporary folder
-        QTest::addColumn<QString>("typed");  // into the name box, where the completer lists it
+        QTest::addColumn<QString>("typed"); // into the name box, where the completer lists it
         QTest::addColumn<QStringList>("expect");
         const QStringList here{QStringLiteral("proc-link")};
         const QStringList proc{QStringLiteral("self"), QStringLiteral("sys")};
-        QTest::newRow("open, folder with a FIFO and links") << false << "" << "" << (here + QStringList{"Shop.bmp"});
-        QTest::newRow("save, folder with a FIFO and links") << true << "" << "" << (here + QStringList{"default.slp"});
-        QTest::newRow("open, /proc typed into the name box") << false << "" << "/proc/" << QStringList{};
-        QTest::newRow("save, /proc typed into the name box") << true << "" << "/proc/" << QStringList{};
-        QTest::newRow("open, starting in /proc") << false << "/proc" << "" << proc;
-        QTest::newRow("save, starting in /proc") << true << "/proc" << "" << proc;
-        QTest::newRow("save, the link to the FIFO typed") << true << "" << "fifo-link" << here;
+        QTest::newRow("open, folder with a FIFO and links") << false << ""
+                                                            << "" << (here + QStringList{"Shop.bmp"});
+        QTest::newRow("save, folder with a FIFO and links") << true << ""
+                                                            << "" << (here + QStringList{"default.slp"});
+        QTest::newRow("open, /proc typed into the name box") << false << ""
+                                                             << "/proc/" << QStringList{};
+        QTest::newRow("save, /proc typed into the name box") << true << ""
+                                                             << "/proc/" << QStringList{};
+        QTest::newRow("open, starting in /proc") << false << "/proc"
+                                                 << "" << proc;
+        QTest::newRow("save, starting in /proc") << true << "/proc"
+                                                 << "" << proc;
+        QTest::newRow("save, the link to the FIFO typed") << true << ""
+                                                          << "fifo-link" << here;
     }
     void listsAndClosesAtOnce()
     {
@@ -239,17 +244,18 @@ private slots:
         Shown shown;
         QElapsedTimer clock;
         clock.start();
-        const auto chosen = runRealDialog(save ? saveLayout() : openPicture(), expect, typed.startsWith('/'),
-                                          [&](QFileDialog *dlg) {
-                                              if (typed.isEmpty())
-                                                  return;
-                                              auto *edit = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-                                              QVERIFY(edit);
-                                              edit->clear();
-                                              edit->setFocus();
-                                              QTest::keyClicks(edit, typed);
-                                          },
-                                          shown);
+        const auto chosen = runRealDialog(
+            save ? saveLayout() : openPicture(), expect, typed.startsWith('/'),
+            [&](QFileDialog *dlg) {
+                if (typed.isEmpty())
+                    return;
+                auto *edit = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                QVERIFY(edit);
+                edit->clear();
+                edit->setFocus();
+                QTest::keyClicks(edit, typed);
+            },
+            shown);
         QVERIFY(shown.seen);
         QVERIFY(!chosen);
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QStringLiteral("took %1 ms").arg(clock.elapsed())));
@@ -267,15 +273,17 @@ private slots:
         m_watchdog.arm("type names", std::chrono::seconds(10));
         QMap<QString, QString> types;
         Shown shown;
-        runRealDialog(saveLayout(), {QStringLiteral("proc-link"), QStringLiteral("default.slp")}, false,
-                      [&](QFileDialog *dlg) {
-                          QAbstractFileIconProvider *p = dlg->iconProvider();
-                          QVERIFY(p);
-                          for (const char *name : {"proc-link", "default.slp", "README", "fifo-link", "fifo"})
-                              types[QString::fromLatin1(name)] = p->type(QFileInfo(m_dir.filePath(QString::fromLatin1(name))));
-                          types[QStringLiteral("/")] = p->type(QFileInfo(QStringLiteral("/")));
-                      },
-                      shown);
+        runRealDialog(
+            saveLayout(), {QStringLiteral("proc-link"), QStringLiteral("default.slp")}, false,
+            [&](QFileDialog *dlg) {
+                QAbstractFileIconProvider *p = dlg->iconProvider();
+                QVERIFY(p);
+                for (const char *name : {"proc-link", "default.slp", "README", "fifo-link", "fifo"})
+                    types[QString::fromLatin1(name)] =
+                        p->type(QFileInfo(m_dir.filePath(QString::fromLatin1(name))));
+                types[QStringLiteral("/")] = p->type(QFileInfo(QStringLiteral("/")));
+            },
+            shown);
         QCOMPARE(types.value("proc-link"), QString::fromUtf8("フォルダ"));
         QCOMPARE(types.value("default.slp"), QString::fromUtf8("slp ファイル"));
         QCOMPARE(types.value("README"), QString::fromUtf8("ファイル"));
@@ -300,17 +308,18 @@ private slots:
         m_watchdog.arm("button texts", std::chrono::seconds(10));
         QString acceptText, cancelText;
         Shown shown;
-        runRealDialog(save ? saveLayout() : openPicture(), {}, false,
-                      [&](QFileDialog *dlg) {
-                          auto *box = dlg->findChild<QDialogButtonBox *>();
-                          QVERIFY(box);
-                          QPushButton *ok = box->button(save ? QDialogButtonBox::Save : QDialogButtonBox::Open);
-                          QPushButton *cancel = box->button(QDialogButtonBox::Cancel);
-                          QVERIFY(ok && cancel);
-                          acceptText = ok->text();
-                          cancelText = cancel->text();
-                      },
-                      shown);
+        runRealDialog(
+            save ? saveLayout() : openPicture(), {}, false,
+            [&](QFileDialog *dlg) {
+                auto *box = dlg->findChild<QDialogButtonBox *>();
+                QVERIFY(box);
+                QPushButton *ok = box->button(save ? QDialogButtonBox::Save : QDialogButtonBox::Open);
+                QPushButton *cancel = box->button(QDialogButtonBox::Cancel);
+                QVERIFY(ok && cancel);
+                acceptText = ok->text();
+                cancelText = cancel->text();
+            },
+            shown);
         QCOMPARE(acceptText, accept);
         QCOMPARE(cancelText, QString::fromUtf8("キャンセル"));
     }
