@@ -179,25 +179,33 @@ TEST(Timelines, VendorClockRead)
 
 // Ten seconds after the opening, a send that goes out at once still succeeds; one that has
 // to wait (the vendor has stopped reading) fails at once. Before then it waits until the
-// ten seconds are over.
+// ten seconds are over. A connect made under the shorter limit of a reconnect leaves its
+// sends the ten seconds, counted from when it was made.
 TEST(Timelines, SendsThatMustWaitAreHeldToTheLimitFromTheOpening)
 {
     ASSERT_EQ(kConnectSendLimitMs, 10000u);
     struct Row {
+        uint32_t connectLimitMs;
+        int64_t connectTakesMs;
         int64_t sendAtMs;
         int64_t failedAtMs;
-    } rows[] = {{3000, 10001}, {10200, 10200}};
+    } rows[] = {
+        {kConnectSendLimitMs, 0, 3000, 10001},
+        {kConnectSendLimitMs, 0, 10200, 10200},
+        {kReconnectLimitMs, 500, 3000, 10501},
+    };
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.sendAtMs);
+        SCOPED_TRACE(testing::Message() << "connect limit " << row.connectLimitMs << ", send at " << row.sendAtMs);
         // The vendor answers one request, then reads no more than its buffers hold.
-        CMemoryNet net({nullptr, [](CMemoryLink &link, const uint8_t *, size_t) {
+        CMemoryNet net({[&](CMemoryLink &) { return CConnectAnswer{CConnectAnswer::Accept, row.connectTakesMs}; },
+                        [](CMemoryLink &link, const uint8_t *, size_t) {
                             link.Deliver(link.NowMs(), hex("01 90 01 00 00 90"));
                             link.StopReading(64 * 1024);
                         }});
         CSocketBase sock;
         sock.SetBackend(net);
-        ASSERT_TRUE(sock.OpenConnection());
-        net.VirtualClock().AdvanceMs(row.sendAtMs);
+        ASSERT_TRUE(sock.OpenConnection(row.connectLimitMs));
+        net.VirtualClock().AdvanceTo(std::chrono::milliseconds(row.sendAtMs));
         uint8_t reply[frame::BufferSize];
         EXPECT_TRUE(sock.Exchange(kReadClock.data(), kReadClock.size(), reply)); // sent at once
         EXPECT_EQ(net.VirtualClock().NowMs(), row.sendAtMs);
