@@ -32,11 +32,17 @@ using Bytes = std::vector<uint8_t>;
 // to be waiting for more bytes and closes its side.
 constexpr int64_t kNextRequestWaitMs = 10;
 
+// One reply: bytes of the input.
+struct Reply {
+    const uint8_t *bytes;
+    size_t length;
+};
+
 // The vendor's side: the replies of one operation, handed out in order over every
 // connection the operation makes.
 class ScriptedVendor {
 public:
-    explicit ScriptedVendor(std::vector<Bytes> replies) : m_replies(std::move(replies)) {}
+    explicit ScriptedVendor(const std::vector<Reply> &replies) : m_replies(replies) {}
 
     CMemoryScript script()
     {
@@ -70,18 +76,19 @@ private:
             c.in.erase(c.in.begin(), c.in.begin() + long(c.in[4]) + 6);
             if (c.shut)
                 continue;
-            if (m_next >= m_replies.size() || m_replies[m_next].empty()) {
+            if (m_next >= m_replies.size() || m_replies[m_next].length == 0) {
                 ++m_next;
                 c.shut = true;
                 link.CloseAt(link.NowMs());
                 continue;
             }
-            link.Deliver(link.NowMs(), m_replies[m_next++]);
+            const Reply &r = m_replies[m_next++];
+            link.Deliver(link.NowMs(), r.bytes, r.length);
             link.CloseAt(link.NowMs() + kNextRequestWaitMs);
         }
     }
 
-    std::vector<Bytes> m_replies;
+    const std::vector<Reply> &m_replies;
     size_t m_next = 0;
     std::vector<Conn> m_conns;
 };
@@ -95,9 +102,10 @@ struct Evidence {
     Bytes data;
 };
 
-Evidence evidenceIn(const Bytes &all)
+void evidenceIn(const Bytes &all, Evidence &e)
 {
-    Evidence e;
+    e.replies = 0;
+    e.data.clear();
     for (size_t s = 0; s + 6 <= all.size(); ++s) {
         const uint8_t *f = all.data() + s;
         const size_t len = f[4];
@@ -107,7 +115,6 @@ Evidence evidenceIn(const Bytes &all)
         if (len > 3)
             e.data.insert(e.data.end(), f + 7, f + 4 + len);
     }
-    return e;
 }
 
 bool contains(const Bytes &hay, const uint8_t *needle, size_t n)
@@ -150,20 +157,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzInput in(data, size);
     const Op op = Op(in.byte() % OpCount);
-    std::vector<Bytes> replies;
-    Bytes all;
+    // Kept from input to input, so that their room is not made anew every time.
+    static std::vector<Reply> replies;
+    static Bytes all;
+    static Evidence ev;
+    replies.clear();
+    all.clear();
     while (in.left() && replies.size() < 64) {
         size_t n = in.word();
         const uint8_t *p = in.take(n);
-        replies.emplace_back(p, p + n);
+        replies.push_back({p, n});
         all.insert(all.end(), p, p + n);
     }
-    const Evidence ev = evidenceIn(all);
+    evidenceIn(all, ev);
 
-    ScriptedVendor vendor(std::move(replies));
+    ScriptedVendor vendor(replies);
     CMemoryNet net(vendor.script());
     net.SetRecording(false);
-    auto v = std::make_unique<COrvathVender>();
+    // One vendor object serves every input, as one serves every session in the tool: a
+    // session starts from what OpenSession and each command set up. (Making a new one for
+    // every input costs more than the operation itself.)
+    static COrvathVender vender;
+    COrvathVender *const v = &vender;
     v->SetBackend(net);
     FUZZ_CHECK(v->OpenSession(1), "the in-memory connection did not open");
 

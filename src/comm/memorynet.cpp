@@ -24,10 +24,18 @@ void CMemoryLink::Deliver(int64_t atMs, const uint8_t *bytes, size_t length)
     atMs = std::max(atMs, m_clock.NowMs());
     if (m_closeAt >= 0 && atMs > m_closeAt)
         return; // the peer will have closed by then
-    // After every piece of the same or an earlier moment.
-    auto at = std::upper_bound(m_pending.begin(), m_pending.end(), atMs,
-                               [](int64_t t, const Piece &p) { return t < p.atMs; });
-    m_pending.insert(at, Piece{atMs, MemoryBytes(bytes, bytes + length)});
+    if (m_readPos == m_readEnd && m_marks.empty()) {
+        m_bytes.clear(); // everything has been read: start the buffer over
+        m_readPos = m_readEnd = 0;
+    }
+    // After every byte of the same or an earlier moment.
+    auto later = std::upper_bound(m_marks.begin(), m_marks.end(), atMs,
+                                  [](int64_t t, const Mark &m) { return t < m.atMs; });
+    const size_t at = later == m_marks.begin() ? m_readEnd : std::prev(later)->end;
+    m_bytes.insert(m_bytes.begin() + long(at), bytes, bytes + length);
+    for (auto m = later; m != m_marks.end(); ++m)
+        m->end += length;
+    m_marks.insert(later, Mark{atMs, at + length});
 }
 
 void CMemoryLink::CloseAt(int64_t atMs)
@@ -35,8 +43,10 @@ void CMemoryLink::CloseAt(int64_t atMs)
     if (ClosedByPeer())
         return;
     m_closeAt = std::max(atMs, m_clock.NowMs());
-    while (!m_pending.empty() && m_pending.back().atMs > m_closeAt)
-        m_pending.pop_back();
+    while (!m_marks.empty() && m_marks.back().atMs > m_closeAt) {
+        m_marks.pop_back();
+        m_bytes.resize(m_marks.empty() ? m_readEnd : m_marks.back().end);
+    }
 }
 
 void CMemoryLink::KeepOpen()
@@ -54,20 +64,18 @@ void CMemoryLink::StopReading(size_t windowBytes)
 void CMemoryLink::arrive()
 {
     const int64_t now = m_clock.NowMs();
-    while (!m_pending.empty() && m_pending.front().atMs <= now) {
-        if (m_readPos == m_readable.size()) {
-            m_readable.clear();
-            m_readPos = 0;
-        }
-        const MemoryBytes &b = m_pending.front().bytes;
-        m_readable.insert(m_readable.end(), b.begin(), b.end());
-        m_pending.pop_front();
-    }
+    size_t due = 0;
+    while (due < m_marks.size() && m_marks[due].atMs <= now)
+        ++due;
+    if (due == 0)
+        return;
+    m_readEnd = m_marks[due - 1].end;
+    m_marks.erase(m_marks.begin(), m_marks.begin() + long(due));
 }
 
 int64_t CMemoryLink::nextEventMs() const
 {
-    int64_t next = m_pending.empty() ? -1 : m_pending.front().atMs;
+    int64_t next = m_marks.empty() ? -1 : m_marks.front().atMs;
     if (m_closeAt >= 0 && (next < 0 || m_closeAt < next))
         next = m_closeAt;
     return next;
@@ -147,10 +155,10 @@ public:
         if (!m_link)
             return -1;
         m_link->arrive();
-        const size_t have = m_link->m_readable.size() - m_link->m_readPos;
+        const size_t have = m_link->readableBytes();
         if (have > 0) {
             const size_t n = std::min(have, size);
-            std::memcpy(buffer, m_link->m_readable.data() + m_link->m_readPos, n);
+            std::memcpy(buffer, m_link->m_bytes.data() + m_link->m_readPos, n);
             m_link->m_readPos += n;
             return int(n);
         }
@@ -166,7 +174,7 @@ public:
 
 private:
     bool cancelled() const { return m_cancel && m_cancel->Cancelled(); }
-    bool readable() const { return m_link->m_readPos < m_link->m_readable.size() || m_link->ClosedByPeer(); }
+    bool readable() const { return m_link->readableBytes() > 0 || m_link->ClosedByPeer(); }
 
     // Waits, as a socket's connect or send does, until virtual millisecond `due` (-1: never)
     // within the armed limit: true when it came in time.

@@ -15,7 +15,6 @@
 #include "comm/transport.h"
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -95,22 +94,26 @@ public:
 
 private:
     friend class CMemoryTransport;
-    struct Piece {
-        int64_t atMs;
-        MemoryBytes bytes;
-    };
     // Moves the bytes whose time has come to the readable ones.
     void arrive();
-    // When the next scheduled piece or the close comes; -1 when nothing is scheduled.
+    // When the next scheduled bytes or the close come; -1 when nothing is scheduled.
     int64_t nextEventMs() const;
+    size_t readableBytes() const { return m_readEnd - m_readPos; }
 
     CVirtualClock &m_clock;
     int m_index;
     std::string m_host;
     uint16_t m_port;
-    std::deque<Piece> m_pending; // in time order
-    MemoryBytes m_readable;
+    // Every byte delivered and not yet read, in the order they come: [m_readPos, m_readEnd)
+    // can be read, and each mark says from when on the bytes up to its end can.
+    struct Mark {
+        int64_t atMs;
+        size_t end;
+    };
+    MemoryBytes m_bytes;
+    std::vector<Mark> m_marks; // of the bytes not yet readable, in time order
     size_t m_readPos = 0;
+    size_t m_readEnd = 0;
     int64_t m_closeAt = -1;
     bool m_reading = true;
     size_t m_window = 0; // bytes the peer still takes while it does not read
