@@ -164,7 +164,7 @@ void SendLogoThroughWorker(benchmark::State &state)
     auto runAndWait = [&](CVenderWorker::Operation op) {
         bool done = false;
         bool ok = false;
-        worker.Post(std::move(op), [&](CVenderWorker::Outcome outcome) {
+        worker.Post(std::move(op), [&](const CVenderWorker::Outcome &outcome) {
             std::lock_guard lock(mutex);
             done = true;
             ok = outcome.ok;

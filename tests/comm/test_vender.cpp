@@ -72,7 +72,7 @@ protected:
 
     std::string writeFile(const std::string &name, const Bytes &bytes)
     {
-        const std::string path = tempDir() + "/" + name;
+        std::string path = tempDir() + "/" + name;
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
                                                     std::streamsize(bytes.size()));
         return path;
