@@ -10,6 +10,7 @@ PACKAGES=(
   fonts-ipafont-gothic fonts-ipafont-mincho fontconfig
   xvfb xauth openbox xdotool x11-utils libxcb1-dev qt6-translations-l10n
   help2man dpkg-dev file lintian desktop-file-utils appstream
+  python3
 )
 
 missing=()

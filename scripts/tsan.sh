@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the project with ThreadSanitizer (folder build-tsan) and runs the tests that
-# involve the vendor worker: the worker's own, and the three vendor dialogs'.
+# involve the vendor worker: the worker's own, and the vendor dialogs' (alone and run from
+# the main window).
 #   TSAN_TESTS   ctest -R pattern of the tests to run (default: the worker and the dialogs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,4 +14,4 @@ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_TSAN=ON -
 cmake --build "$BUILD_DIR" -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 cd "$BUILD_DIR"
-ctest --output-on-failure -R "${TSAN_TESTS:-Worker\.|test_clocksetdlg|test_shopdlg|test_mfpcnfdlg|test_venderaddrdlg}"
+ctest --output-on-failure -R "${TSAN_TESTS:-Worker\.|test_clocksetdlg|test_shopdlg|test_mfpcnfdlg|test_vendordialogs|test_venderaddrdlg}"

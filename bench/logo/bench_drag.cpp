@@ -4,7 +4,7 @@
 // paints it. The goal is well under 2 ms per step, so a drag follows the mouse at any speed.
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_drag --benchmark_repetitions=10
 //       --benchmark_report_aggregates_only=true    (one command line)
-#include "logo/shopdlg.h"
+#include "logo/ui/shopdlg.h"
 #include "platform/fonts.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
 #pragma once
 // The about box: the program's name and version and an OK button, nothing more.
-#include "platform/dialog.h"
+#include "platform/ui/dialog.h"
 
 class CAboutDlg : public platform::Dialog {
 public:

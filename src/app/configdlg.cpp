@@ -1,7 +1,7 @@
 #include "app/configdlg.h"
 
 #include "app/quorvelapp.h"
-#include "platform/controls.h"
+#include "platform/ui/controls.h"
 
 #include <QComboBox>
 

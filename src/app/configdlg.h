@@ -9,7 +9,7 @@
 // selects 19200); when no item begins with it, the list shows no selection and OK stores
 // the empty text (for the rate: 0). A device model index that is no item leaves that
 // list empty, and OK stores -1.
-#include "platform/dialog.h"
+#include "platform/ui/dialog.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 // quorvel: the desktop set-up tool.
 #include "app/quorvelapp.h"
-#include "platform/dialog.h"
+#include "platform/ui/dialog.h"
 #include "platform/fonts.h"
-#include "platform/messagebox.h"
+#include "platform/ui/messagebox.h"
 #include "platform/termination.h"
 #include "platform/translations.h"
 

@@ -1,10 +1,12 @@
 #include "app/quorvelapp.h"
 
 #include "app/quorveldlg.h"
+#include "comm/port.h"
 #include "comm/socket.h"
 #include "platform/codepage.h"
-#include "platform/filedialog.h"
-#include "platform/messagebox.h"
+#include "platform/ui/filedialog.h"
+#include "platform/ui/messagebox.h"
+#include "vendorui/vendersession.h"
 #include "platform/profile.h"
 #include "texts/comm.h"
 
@@ -64,22 +66,6 @@ bool CQuorvelApp::IsVenderAddress(const std::string &text)
     return text.find('\0') == std::string::npos && IsNumericAddress(text);
 }
 
-bool CQuorvelApp::ParseVenderPort(const std::string &text, uint16_t &port)
-{
-    if (text.empty() || text.size() > 5)
-        return false;
-    unsigned v = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10u + unsigned(c - '0');
-    }
-    if (v < 1 || v > 65535)
-        return false;
-    port = uint16_t(v);
-    return true;
-}
-
 CQuorvelApp::ParseResult CQuorvelApp::ParseCommandLine(const QStringList &arguments, std::string &message)
 {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -115,7 +101,7 @@ CQuorvelApp::ParseResult CQuorvelApp::ParseCommandLine(const QStringList &argume
             m_host = value.toStdString();
             m_hostGiven = true;
         } else {
-            if (!ParseVenderPort(value.toStdString(), m_port)) {
+            if (!ParsePort(value.toStdString(), m_port)) {
                 message = "quorvel: --port takes a number from 1 to 65535, not \"" + value.toStdString() + "\"\n";
                 return ParseResult::Error;
             }
@@ -166,7 +152,7 @@ void CQuorvelApp::LoadSettings()
     }
     if (!m_portGiven) {
         uint16_t port = 0;
-        if (ParseVenderPort(platform::readProfileString(ini, "VENDER", "PORT", "", 16), port))
+        if (ParsePort(platform::readProfileString(ini, "VENDER", "PORT", "", 16), port))
             m_port = port;
     }
 }
@@ -229,12 +215,6 @@ bool CQuorvelApp::SaveVenderAddress()
 {
     return platform::writeProfileStrings(m_settingsPath, {{"VENDER", "ADDRESS", m_host},
                                                           {"VENDER", "PORT", std::to_string(m_port)}});
-}
-
-bool CQuorvelApp::ConnectVender(COrvathVender &vender, const std::string &host, uint16_t port)
-{
-    vender.SetAddress(host, port);
-    return vender.OpenSession(1);
 }
 
 void CQuorvelApp::OpenVender()

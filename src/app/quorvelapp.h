@@ -37,9 +37,8 @@ public:
 
     // The forms the vendor's address takes, on the command line, in the settings file and in
     // the vendor address dialog: an IPv4 address in dotted-decimal form or an IPv6 address in
-    // numeric form (never a name), and a port of 1 to 65535 in decimal digits without a sign.
+    // numeric form (never a name); the port is read by ParsePort (comm/port.h).
     static bool IsVenderAddress(const std::string &text);
-    static bool ParseVenderPort(const std::string &text, uint16_t &port);
 
     // Start-up. Always returns false: after the main dialog has closed, or after a
     // refused start, the process goes on to ExitInstance and ends.
@@ -68,9 +67,6 @@ public:
     // The thread that carries out the vendor object's operations for the dialogs (made on
     // first use; from then on the vendor object is touched on that thread only).
     CVenderWorker &VenderWorker();
-    // The connection step of OpenVender, without the message: connects `vender` to the
-    // given address. Runs wherever the vendor object's operations run.
-    static bool ConnectVender(COrvathVender &vender, const std::string &host, uint16_t port);
 
     // The executable's file name without folder and extension: names the single-instance
     // guard and is the caption of every message box.

@@ -4,9 +4,9 @@
 #include "app/configdlg.h"
 #include "app/venderaddrdlg.h"
 #include "app/vendersessionof.h"
-#include "clock/clocksetdlg.h"
-#include "logo/shopdlg.h"
-#include "mfp/mfpcnfdlg.h"
+#include "clock/ui/clocksetdlg.h"
+#include "logo/ui/shopdlg.h"
+#include "mfp/ui/mfpcnfdlg.h"
 #include "platform/codepage.h"
 #include "texts/app.h"
 

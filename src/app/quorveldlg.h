@@ -10,7 +10,7 @@
 // 1032, Ctrl+L), "MFP設定..." (command 109, Ctrl+M), a separator and "バージョン情報 Pelmora(&A)..." (the about command, 16). The
 // two settings commands go through the command table like the buttons; while their
 // table entries name no handler, the menu shows them greyed out.
-#include "platform/dialog.h"
+#include "platform/ui/dialog.h"
 
 #include <QIcon>
 

@@ -1,9 +1,10 @@
 #include "app/venderaddrdlg.h"
 
 #include "app/quorvelapp.h"
+#include "comm/port.h"
 #include "comm/vender.h"
-#include "platform/controls.h"
-#include "platform/messagebox.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/messagebox.h"
 #include "texts/app.h"
 
 #include <QLineEdit>
@@ -131,7 +132,7 @@ bool CVenderAddrDlg::TakeAddress(std::string &host, uint16_t &port)
     host = trimmed(platform::windowText(m_editAddress));
     if (!CQuorvelApp::IsVenderAddress(host))
         return refuse(apptext::kMsgBadAddress, m_editAddress);
-    if (!CQuorvelApp::ParseVenderPort(trimmed(platform::windowText(m_editPort)), port))
+    if (!ParsePort(trimmed(platform::windowText(m_editPort)), port))
         return refuse(apptext::kMsgBadPort, m_editPort);
     return true;
 }

@@ -17,7 +17,7 @@
 // button is greyed out; OK and cancel stay available, and closing the dialog neither waits
 // for the test nor is disturbed by it: a result that comes after the dialog has gone is
 // dropped.
-#include "platform/dialog.h"
+#include "platform/ui/dialog.h"
 
 #include <cstdint>
 #include <memory>

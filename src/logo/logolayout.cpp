@@ -1,12 +1,11 @@
 #include "logo/logolayout.h"
 
 #include "platform/atomicfile.h"
+#include "platform/textlines.h"
 #include "texts/files.h"
 #include "texts/logo.h"
 
 #include <QFile>
-
-#include <limits>
 
 namespace {
 
@@ -32,33 +31,6 @@ size_t charLength(std::string_view s, size_t i)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-// Decimal digits from `i` on, held within the 32-bit range; `i` ends after the run.
-int32_t readDigits(std::string_view s, size_t &i, bool negative)
-{
-    const int64_t limit = negative ? -int64_t(std::numeric_limits<int32_t>::min())
-                                   : int64_t(std::numeric_limits<int32_t>::max());
-    int64_t v = 0;
-    for (; i < s.size() && isDigit(s[i]); ++i) {
-        v = v * 10 + (s[i] - '0');
-        if (v > limit)
-            v = limit;
-    }
-    return int32_t(negative ? -v : v);
-}
-
-// The C library's decimal conversion: leading white space, an optional sign, the digits up
-// to the first other byte; 0 when there are none.
-int32_t parseDecimal(std::string_view s)
-{
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        negative = s[i++] == '-';
-    return readDigits(s, i, negative);
 }
 
 void appendQuoted(std::string &line, std::string_view text)
@@ -100,18 +72,6 @@ void readTextLayerLine(std::string_view rest, LogoLayout &fileCopy)
 
 } // namespace
 
-bool nextLine(std::string_view &content, std::string_view &line)
-{
-    if (content.empty())
-        return false;
-    const size_t lf = content.find('\n');
-    line = content.substr(0, lf);
-    content.remove_prefix(lf == std::string_view::npos ? content.size() : lf + 1);
-    if (lf != std::string_view::npos && !line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-    return true;
-}
-
 void EscapeLineBreaks(std::string &dest, std::string_view text)
 {
     for (size_t i = 0; i < text.size();) {
@@ -151,9 +111,11 @@ int32_t ReadIntField(std::string_view &cursor)
         cursor = {};
         return 0;
     }
-    const bool negative = i > 0 && cursor[i - 1] == '-';
-    const int32_t v = readDigits(cursor, i, negative);
-    cursor.remove_prefix(i);
+    // The number starts at a minus sign right in front of the digits, else at the digits.
+    const size_t start = i > 0 && cursor[i - 1] == '-' ? i - 1 : i;
+    size_t used = 0;
+    const int32_t v = ReadDecimal(cursor.substr(start), &used);
+    cursor.remove_prefix(start + used);
     return v;
 }
 
@@ -199,16 +161,6 @@ void ReadQuotedField(std::string_view &cursor, std::string &out)
     cursor = {};
 }
 
-bool MatchKeyword(std::string_view line, std::string_view keyword)
-{
-    if (line.substr(0, keyword.size()) != keyword)
-        return false;
-    if (line.size() == keyword.size())
-        return true;
-    const char after = line[keyword.size()];
-    return after == ' ' || after == ',';
-}
-
 std::string FormatLayoutFile(const LogoLayout &layout)
 {
     std::string out = "SHOPLOGO\r\nPRINTER,";
@@ -234,7 +186,7 @@ bool ParseLayoutFile(std::string_view content, LogoLayout &fileCopy)
         const std::string_view key = line.substr(0, comma);
         const std::string_view rest = line.substr(comma + 1);
         if (key == "PRINTER") {
-            read.printerType = parseDecimal(rest);
+            read.printerType = ReadDecimal(rest);
         } else if (key == "BGLAYER") {
             read.backgroundName.clear();
             for (char c : rest)
@@ -263,7 +215,7 @@ LoadLayoutOutcome LoadLayoutFile(const QString &path, LogoLayout &fileCopy)
     return ParseLayoutFile(content, fileCopy) ? LoadLayoutOutcome::Loaded : LoadLayoutOutcome::WrongKind;
 }
 
-LogoMessage MessageFor(SaveLayoutOutcome outcome)
+OperatorMessage MessageFor(SaveLayoutOutcome outcome)
 {
     switch (outcome) {
     case SaveLayoutOutcome::Saved:
@@ -274,13 +226,13 @@ LogoMessage MessageFor(SaveLayoutOutcome outcome)
     return CannotCreateFileMessage();
 }
 
-LogoMessage MessageFor(LoadLayoutOutcome outcome)
+OperatorMessage MessageFor(LoadLayoutOutcome outcome)
 {
     switch (outcome) {
     case LoadLayoutOutcome::Loaded:
-        return MakeLogoMessage(logotext::kMsgLayoutLoaded, platform::MsgIcon::Information);
+        return MakeMessage(logotext::kMsgLayoutLoaded, platform::MsgIcon::Information);
     case LoadLayoutOutcome::CannotOpen:
-        return MakeLogoMessage(filetext::kMsgCannotOpenFile, platform::MsgIcon::Stop);
+        return MakeMessage(filetext::kMsgCannotOpenFile, platform::MsgIcon::Stop);
     case LoadLayoutOutcome::WrongKind:
         break;
     }

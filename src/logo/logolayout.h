@@ -4,7 +4,7 @@
 //
 // Every text here (layer texts, face names, the background file name) is CP932 bytes, and
 // every length and character test counts bytes.
-#include "logo/logomessages.h"
+#include "platform/messages.h"
 #include "texts/logo.h"
 
 #include <QString>
@@ -77,14 +77,6 @@ int32_t ReadIntField(std::string_view &cursor);
 // empty.
 void ReadQuotedField(std::string_view &cursor, std::string &out);
 
-// Takes the next line (without its LF, and without the CR before that LF) off `content`,
-// as a text file read line by line gives it. False when `content` is used up.
-bool nextLine(std::string_view &content, std::string_view &line);
-
-// True when `line` starts with `keyword` (byte for byte, letter case included) followed by
-// the end of the line, a blank or a comma. On false the caller shows WrongFileMessage().
-bool MatchKeyword(std::string_view line, std::string_view keyword);
-
 // --- The layout file -----------------------------------------------------------------------
 
 // The file's five lines, CR LF ended: "SHOPLOGO", "PRINTER,<type>", "BGLAYER,"<name>"",
@@ -116,5 +108,5 @@ constexpr size_t kMaxLayoutFileSize = size_t(1) << 20;
 // larger than kMaxLayoutFileSize cannot be opened.
 LoadLayoutOutcome LoadLayoutFile(const QString &path, LogoLayout &fileCopy);
 
-LogoMessage MessageFor(SaveLayoutOutcome outcome);
-LogoMessage MessageFor(LoadLayoutOutcome outcome);
+OperatorMessage MessageFor(SaveLayoutOutcome outcome);
+OperatorMessage MessageFor(LoadLayoutOutcome outcome);

@@ -89,14 +89,14 @@ HeaderOutcome ExportHeader(const QString &workFilePath, const QString &headerPat
                                                                                   : HeaderOutcome::CannotCreate;
 }
 
-LogoMessage MessageFor(WorkFileOutcome outcome)
+OperatorMessage MessageFor(WorkFileOutcome outcome)
 {
     if (outcome == WorkFileOutcome::Written)
         return {};
     return WorkFileUnusableMessage();
 }
 
-LogoMessage MessageFor(HeaderOutcome outcome)
+OperatorMessage MessageFor(HeaderOutcome outcome)
 {
     switch (outcome) {
     case HeaderOutcome::Written:

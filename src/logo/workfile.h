@@ -5,7 +5,7 @@
 // The work file is one file. WriteWorkImage fixes its absolute path when it writes it; the C
 // header export and the transfer to the vendor take that same path, so a file dialog that
 // moves the current directory in between cannot make them read another file.
-#include "logo/logomessages.h"
+#include "platform/messages.h"
 
 #include <QImage>
 #include <QString>
@@ -49,5 +49,5 @@ WorkFileOutcome WriteWorkImage(const QImage &workImage, const QString &path, QSt
 // as it was. The caller asks before overwriting.
 HeaderOutcome ExportHeader(const QString &workFilePath, const QString &headerPath);
 
-LogoMessage MessageFor(WorkFileOutcome outcome);
-LogoMessage MessageFor(HeaderOutcome outcome);
+OperatorMessage MessageFor(WorkFileOutcome outcome);
+OperatorMessage MessageFor(HeaderOutcome outcome);

@@ -1,6 +1,6 @@
 #include "mfp/mfpfile.h"
 
-#include "logo/logolayout.h"
+#include "platform/textlines.h"
 #include "platform/atomicfile.h"
 #include "texts/mfp.h"
 
@@ -8,16 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <climits>
 #include <cstdio>
 
 namespace {
-
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 uint8_t lowByte(int32_t v)
 {
@@ -51,20 +44,9 @@ int32_t ReadCsvField(std::string_view line, size_t &pos)
     const size_t next = end == std::string_view::npos ? line.size() : end + 1;
     if (end == std::string_view::npos)
         end = line.size();
-    size_t i = pos;
+    const size_t start = pos;
     pos = next;
-
-    while (i < end && isSpace(line[i]))
-        ++i;
-    bool negative = false;
-    if (i < end && (line[i] == '+' || line[i] == '-'))
-        negative = line[i++] == '-';
-    // Digits of any number, held at the 32-bit limits.
-    int64_t value = 0;
-    const int64_t limit = negative ? -int64_t(INT32_MIN) : int64_t(INT32_MAX);
-    for (; i < end && line[i] >= '0' && line[i] <= '9'; ++i)
-        value = std::min<int64_t>(limit, value * 10 + (line[i] - '0'));
-    return int32_t(negative ? -value : value);
+    return ReadDecimal(line.substr(start, end - start));
 }
 
 bool ParseMfpFile(std::string_view content, MfpParameterSet &set)

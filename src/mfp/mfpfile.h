@@ -28,10 +28,10 @@ inline constexpr size_t kMfpFileSizeLimit = 64 * 1024;
 std::string FormatMfpFile(const MfpParameterSet &set);
 
 // Reads the field that starts at `pos` in `line` (a line without its line end): the text
-// up to the next comma or the end of the line, converted as the standard decimal
-// conversion does (leading white space skipped, an optional sign, digits up to the first
-// other character; no digits give 0), held at the 32-bit limits. `pos` moves past the
-// comma, or stays at the end of the line, where every further field reads 0.
+// up to the next comma or the end of the line, converted by ReadDecimal (platform/textlines.h:
+// leading white space skipped, an optional sign, digits up to the first other character; no
+// digits give 0), held at the 32-bit limits. `pos` moves past the comma, or stays at the end
+// of the line, where every further field reads 0.
 int32_t ReadCsvField(std::string_view line, size_t &pos);
 
 // Reads a file's content over `set`. False when the first line fails the header test;

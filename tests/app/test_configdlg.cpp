@@ -5,9 +5,9 @@
 #include "app/quorveldlg.h"
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
-#include "platform/filedialog.h"
+#include "platform/ui/filedialog.h"
 #include "platform/fonts.h"
-#include "platform/messagebox.h"
+#include "platform/ui/messagebox.h"
 #include "platform/profile.h"
 
 #include <QAction>
@@ -19,7 +19,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "windowinput.h"
+#include "support/ui/windowinput.h"
 
 #include <functional>
 #include <memory>

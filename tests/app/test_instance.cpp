@@ -1,7 +1,7 @@
 // The single-instance guard and the end on a signal across real processes: the quorvel
 // executable is started on the offscreen platform, with its message boxes written to a log
 // instead of shown.
-#include "testfolder.h"
+#include "support/testfolder.h"
 
 #include <QFile>
 #include <QProcess>

@@ -4,12 +4,13 @@
 #include "app/configdlg.h"
 #include "app/quorvelapp.h"
 #include "app/quorveldlg.h"
-#include "clock/clocksetdlg.h"
-#include "logo/shopdlg.h"
+#include "clock/ui/clocksetdlg.h"
+#include "logo/ui/shopdlg.h"
 #include "platform/codepage.h"
 #include "platform/fonts.h"
-#include "platform/messagebox.h"
-#include "testutil.h"
+#include "platform/ui/messagebox.h"
+#include "support/testutil.h"
+#include "vendorui/venderdialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,7 +21,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "windowinput.h"
+#include "support/ui/windowinput.h"
 
 using platform::Dialog;
 
@@ -239,9 +240,12 @@ private slots:
         int ran = 0;
         QTimer::singleShot(0, this, [&] {
             // Whatever runs is closed, so that a wrong dialog fails the test instead of
-            // hanging it.
+            // hanging it; a vendor dialog once its opening has ended and said what came of it.
             if (auto *running = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
                 ran = running->templateId();
+                auto *vendor = qobject_cast<CVenderDialog *>(running);
+                if (vendor && !QTest::qWaitFor([vendor] { return !vendor->VenderBusy(); }, 5000))
+                    qWarning("the session's opening did not end");
                 running->endDialog(platform::IDCANCEL);
             }
         });

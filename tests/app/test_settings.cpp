@@ -5,9 +5,9 @@
 #include "platform/atomicfile.h"
 #include "platform/profile.h"
 #include "platform/codepage.h"
-#include "platform/filedialog.h"
-#include "platform/messagebox.h"
-#include "testfolder.h"
+#include "platform/ui/filedialog.h"
+#include "platform/ui/messagebox.h"
+#include "support/testfolder.h"
 
 #include <gtest/gtest.h>
 

@@ -8,11 +8,11 @@
 #include "app/venderaddrdlg.h"
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
-#include "platform/filedialog.h"
+#include "platform/ui/filedialog.h"
 #include "platform/fonts.h"
-#include "platform/messagebox.h"
+#include "platform/ui/messagebox.h"
 #include "platform/profile.h"
-#include "testutil.h"
+#include "support/testutil.h"
 #include "texts/app.h"
 #include "vendorsim/vendorsim.h"
 
@@ -30,12 +30,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "windowinput.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "support/ui/windowinput.h"
 
 #include <ctime>
 #include <functional>
@@ -50,28 +45,6 @@ namespace {
 class App : public CQuorvelApp {
 public:
     void load() { LoadSettings(); }
-};
-
-// A loopback listener that takes connections (the kernel completes them from its backlog)
-// and never reads or answers.
-struct SilentListener {
-    SilentListener()
-    {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ok = ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 && ::listen(fd, 64) == 0 &&
-             ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0;
-        port = ntohs(a.sin_port);
-    }
-    ~SilentListener() { ::close(fd); }
-    SilentListener(const SilentListener &) = delete;
-    SilentListener &operator=(const SilentListener &) = delete;
-    int fd = -1;
-    bool ok = false;
-    uint16_t port = 0;
 };
 
 QString u(const char *cp932)
@@ -488,7 +461,7 @@ private slots:
 
     void aVendorThatAcceptsButNeverAnswers()
     {
-        SilentListener silent;
+        testutil::Listener silent(64); // takes connections (from its backlog), never answers
         QVERIFY(silent.ok);
         const QString target = QString::fromUtf8("接続先：127.0.0.1  ポート：%1\n").arg(silent.port);
         const QString failed = target + QString::fromUtf8("通信できません：装置時計を読めませんでした。");

@@ -4,7 +4,7 @@
 // vendor behaves again. The cases run side by side, each with a simulator of its own,
 // over the in-memory connection on the virtual clock: the times taken are virtual ones.
 #include "comm/vender.h"
-#include "testutil.h"
+#include "support/testutil.h"
 #include "virtualvendor.h"
 #include "vendorsim/vendorsim.h"
 

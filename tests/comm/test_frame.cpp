@@ -1,6 +1,6 @@
 // Request frames, the reply checker and the trace ring.
 #include "comm/frame.h"
-#include "testutil.h"
+#include "support/testutil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Ten thousand clock reads on one open connection, as the clock dialog makes over hours
 // (one a second): open file descriptors and memory stay flat.
 #include "comm/vender.h"
-#include "testutil.h"
+#include "support/testutil.h"
 
 #include <dirent.h>
 #include <fstream>

@@ -3,7 +3,7 @@
 // in-memory connection on the virtual clock (the time limits themselves: test_timelines).
 // One real limit is waited for here, shortened.
 #include "comm/socket.h"
-#include "testutil.h"
+#include "support/testutil.h"
 #include "virtualvendor.h"
 #include "vendorsim/vendorsim.h"
 

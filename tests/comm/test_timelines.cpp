@@ -7,7 +7,7 @@
 // fresh connection.
 #include "comm/socket.h"
 #include "comm/vender.h"
-#include "testutil.h"
+#include "support/testutil.h"
 #include "virtualvendor.h"
 
 #include <gtest/gtest.h>

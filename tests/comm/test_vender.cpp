@@ -2,7 +2,7 @@
 // whose vendor makes the tool wait out a limit (VendorOnVirtualClock) run the simulated
 // vendor over the in-memory connection on the virtual clock instead.
 #include "comm/vender.h"
-#include "testutil.h"
+#include "support/testutil.h"
 #include "virtualvendor.h"
 #include "vendorsim/vendorsim.h"
 

@@ -3,7 +3,7 @@
 // inside an attempt that cost one reply wait.
 #include "comm/memorynet.h"
 #include "comm/venderworker.h"
-#include "testutil.h"
+#include "support/testutil.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // out on the virtual clock instead of the simulator's real one. A test runs the tool's
 // side with net as its backend; the tool's waits then cost no real time.
 #include "comm/memorynet.h"
-#include "testutil.h"
+#include "support/testutil.h"
 #include "vendorsim/vendorsim.h"
 
 #include <algorithm>

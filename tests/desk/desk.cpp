@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "platform/dialog.h"
+#include "platform/ui/dialog.h"
 
 #include <QClipboard>
 #include <QCoreApplication>

@@ -9,7 +9,7 @@
 // This process is itself a QGuiApplication on the xcb platform that never shows a window;
 // run_desk.sh gives it a private Xvfb display with openbox. Every position here is in the
 // screen's device pixels.
-#include "platform/dialogtemplate.h"
+#include "platform/ui/dialogtemplate.h"
 
 #include <QImage>
 #include <QPoint>

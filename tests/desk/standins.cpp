@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
-#include <chrono>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -22,23 +21,6 @@ sockaddr_in loopback(uint16_t port)
     a.sin_port = htons(port);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return a;
-}
-
-// A listener on a free loopback port; -1 on failure.
-int listenOnLoopback(int backlog, uint16_t &port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_in a = loopback(0);
-    socklen_t len = sizeof a;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(fd, backlog) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    port = ntohs(a.sin_port);
-    return fd;
 }
 
 // Starts a non-blocking connect to the loopback port; the socket, or -1.
@@ -118,54 +100,38 @@ void QuietAcceptor::run()
 
 SilentVendor::SilentVendor()
 {
-    m_listener = listenOnLoopback(16, m_port);
-    if (m_listener >= 0)
-        m_acceptor = std::make_unique<QuietAcceptor>(m_listener);
+    if (m_listener.ok)
+        m_acceptor = std::make_unique<QuietAcceptor>(m_listener.fd);
 }
 
-SilentVendor::~SilentVendor()
-{
-    m_acceptor.reset();
-    if (m_listener >= 0)
-        ::close(m_listener);
-}
+SilentVendor::~SilentVendor() = default;
 
 VanishedVendor::VanishedVendor(When when)
 {
-    m_listener = listenOnLoopback(0, m_port);
-    if (m_listener < 0)
+    if (!m_listener.ok)
         return;
     if (when == When::Later)
-        m_acceptor = std::make_unique<QuietAcceptor>(m_listener);
+        m_acceptor = std::make_unique<QuietAcceptor>(m_listener.fd);
     else
         vanish();
 }
 
 void VanishedVendor::vanish()
 {
-    if (!m_fillers.empty() || m_listener < 0)
+    if (!m_listener.fillers.empty() || !m_listener.ok)
         return;
     if (m_acceptor)
         m_acceptor->stop(); // what it had stays open and quiet
     // With a backlog of 0 the queue holds one connection; the further connects stay
     // waiting themselves, which keeps the queue full whatever the system's rounding.
-    for (int i = 0; i < 3; ++i)
-        if (const int fd = startConnect(m_port); fd >= 0)
-            m_fillers.push_back(fd);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    m_listener.fillQueue();
 }
 
-VanishedVendor::~VanishedVendor()
-{
-    m_acceptor.reset();
-    for (int fd : m_fillers)
-        ::close(fd);
-    if (m_listener >= 0)
-        ::close(m_listener);
-}
+VanishedVendor::~VanishedVendor() = default;
+
 bool VanishedVendor::connectsHang(int ms) const
 {
-    const int fd = startConnect(m_port);
+    const int fd = startConnect(port());
     if (fd < 0)
         return false;
     pollfd p{fd, POLLOUT, 0};

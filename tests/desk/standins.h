@@ -1,5 +1,7 @@
 #pragma once
 // Vendors that do not answer, on loopback, for trying the tool against them.
+#include "support/loopback.h"
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -43,16 +45,15 @@ public:
     SilentVendor(const SilentVendor &) = delete;
     SilentVendor &operator=(const SilentVendor &) = delete;
 
-    uint16_t port() const { return m_port; }
+    uint16_t port() const { return m_listener.port; }
     // Connections accepted so far.
     int accepted() const { return m_acceptor ? m_acceptor->accepted() : 0; }
     // Bytes received so far, on all of them.
     long long received() const { return m_acceptor ? m_acceptor->received() : 0; }
 
 private:
-    int m_listener = -1;
-    uint16_t m_port = 0;
-    std::unique_ptr<QuietAcceptor> m_acceptor;
+    testutil::Listener m_listener{16};
+    std::unique_ptr<QuietAcceptor> m_acceptor; // after the listener: it goes first
 };
 
 // A vendor that has gone, as the network shows it: the connections it had go quiet (a
@@ -71,7 +72,7 @@ public:
     VanishedVendor(const VanishedVendor &) = delete;
     VanishedVendor &operator=(const VanishedVendor &) = delete;
 
-    uint16_t port() const { return m_port; }
+    uint16_t port() const { return m_listener.port; }
     // Connections taken before it vanished.
     int accepted() const { return m_acceptor ? m_acceptor->accepted() : 0; }
     // Goes, if it has not yet.
@@ -80,10 +81,8 @@ public:
     bool connectsHang(int ms = 300) const;
 
 private:
-    int m_listener = -1;
-    uint16_t m_port = 0;
-    std::unique_ptr<QuietAcceptor> m_acceptor;
-    std::vector<int> m_fillers;
+    testutil::Listener m_listener{0}; // its fillers, once it has vanished, fill the queue
+    std::unique_ptr<QuietAcceptor> m_acceptor; // after the listener: it goes first
 };
 
 } // namespace desk

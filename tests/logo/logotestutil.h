@@ -1,27 +1,10 @@
 #pragma once
 // Small helpers shared by the logo tests.
 #include "logo/logolayout.h"
-#include "platform/codepage.h"
+#include "support/bytes.h"
 
-#include <QFile>
-
-#include <string>
-
-// CP932 bytes of a UTF-8 literal.
-inline std::string sj(const char *utf8)
-{
-    return platform::cp932FromUtf8(utf8);
-}
-
-// The whole content of a file, or "<unreadable>".
-inline std::string readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    const QByteArray b = f.readAll();
-    return std::string(b.constData(), size_t(b.size()));
-}
+using testutil::readAll;
+using testutil::sj;
 
 // The layout of the worked example: a two-line shop name and a telephone number in
 // "ＭＳ 明朝" on the picture "Shop.bmp".

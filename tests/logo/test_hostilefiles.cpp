@@ -7,7 +7,7 @@
 #include "mfp/mfpfile.h"
 #include "platform/atomicfile.h"
 #include "platform/profile.h"
-#include "testfolder.h"
+#include "support/testfolder.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

@@ -183,22 +183,6 @@ TEST(LayoutFile, FieldReadersAdvanceTheCursor)
     EXPECT_EQ(ReadIntField(spaced), 5);
 }
 
-TEST(LayoutFile, MatchKeyword)
-{
-    const struct {
-        const char *line;
-        bool match;
-    } cases[] = {
-        {"MFPCONFIG", true},   {"MFPCONFIG,1", true},  {"MFPCONFIG 1", true}, {"MFPCONFIGX", false},
-        {"mfpconfig", false},  {"MFPCONF", false},     {"", false},           {" MFPCONFIG", false},
-        {"MFPCONFIG\t", false},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(MatchKeyword(c.line, "MFPCONFIG"), c.match) << c.line;
-    EXPECT_EQ(WrongFileMessage().text, sj("異なるファイルです！"));
-    EXPECT_EQ(WrongFileMessage().icon, platform::MsgIcon::Stop);
-}
-
 TEST(LayoutFile, FailuresChangeNothing)
 {
     QTemporaryDir dir;

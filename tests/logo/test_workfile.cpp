@@ -147,7 +147,7 @@ TEST(LogoFiles, OutcomeMessages)
 {
     EXPECT_FALSE(MessageFor(WorkFileOutcome::Written).shown());
     const struct {
-        LogoMessage message;
+        OperatorMessage message;
         const char *text;
         platform::MsgIcon icon;
     } cases[] = {
@@ -165,14 +165,4 @@ TEST(LogoFiles, OutcomeMessages)
         EXPECT_EQ(c.message.text, sj(c.text)) << c.text;
         EXPECT_EQ(c.message.icon, c.icon) << c.text;
     }
-
-    // Shown through the message box service with an OK button; an outcome without a
-    // message shows nothing.
-    platform::ScriptedMessageBoxes boxes;
-    ShowLogoMessage(MessageFor(WorkFileOutcome::Written));
-    ShowLogoMessage(MessageFor(LoadLayoutOutcome::WrongKind));
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, sj("異なるファイルです！"));
-    EXPECT_EQ(boxes.boxes()[0].icon, platform::MsgIcon::Stop);
-    EXPECT_EQ(boxes.boxes()[0].buttons, platform::MsgButtons::Ok);
 }

@@ -3,7 +3,7 @@
 #include "mfp/mfpparams.h"
 #include "platform/codepage.h"
 #include "texts/mfp.h"
-#include "testfolder.h"
+#include "support/testfolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "platform/atomicfile.h"
-#include "testfolder.h"
+#include "support/testfolder.h"
 
 #include <gtest/gtest.h>
 

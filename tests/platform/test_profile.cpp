@@ -1,6 +1,6 @@
 #include "platform/atomicfile.h"
 #include "platform/profile.h"
-#include "testfolder.h"
+#include "support/testfolder.h"
 
 #include <gtest/gtest.h>
 

@@ -23,7 +23,7 @@ namespace ctl {
 namespace {
 
 // Prints an operation's message (CP932) on standard error.
-void report(const LogoMessage &message)
+void report(const OperatorMessage &message)
 {
     if (message.shown())
         std::fprintf(stderr, "quorvelctl: %s\n", platform::fromCp932(message.text).toLocal8Bit().constData());

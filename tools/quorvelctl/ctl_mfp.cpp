@@ -3,8 +3,8 @@
 // settings dialog. Every argument is checked before anything is read or sent.
 #include "ctl.h"
 
-#include "clock/reportfailure.h"
-#include "logo/logomessages.h"
+#include "platform/messages.h"
+#include "platform/messages.h"
 #include "mfp/mfpfile.h"
 #include "platform/codepage.h"
 #include "texts/files.h"

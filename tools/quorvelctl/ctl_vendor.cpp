@@ -2,8 +2,9 @@
 // before the connection is opened, so a usage error sends nothing.
 #include "ctl.h"
 
-#include "clock/reportfailure.h"
+#include "platform/messages.h"
 #include "comm/vender.h"
+#include "platform/calendar.h"
 #include "platform/codepage.h"
 #include "texts/clock.h"
 #include "texts/comm.h"
@@ -49,11 +50,6 @@ bool parseInt(const std::string &text, int min, int max, int &out)
     return out >= min && out <= max;
 }
 
-bool isLeap(int y)
-{
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
 // "YYYY-MM-DD" and "HH:MM[:SS]"; the vendor keeps the year within the century, so only
 // 2000-2099 can be set.
 bool parseDateTime(const std::string &date, const std::string &time, DeviceDateTime &out)
@@ -63,9 +59,7 @@ bool parseDateTime(const std::string &date, const std::string &time, DeviceDateT
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     if (!parseInt(date.substr(0, 4), 2000, 2099, y) || !parseInt(date.substr(5, 2), 1, 12, mo))
         return false;
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const int monthDays = days[mo - 1] + (mo == 2 && isLeap(y) ? 1 : 0);
-    if (!parseInt(date.substr(8, 2), 1, monthDays, d))
+    if (!parseInt(date.substr(8, 2), 1, 31, d) || !platform::dateExists(y, mo, d))
         return false;
     if ((time.size() != 5 && time.size() != 8) || time[2] != ':' || (time.size() == 8 && time[5] != ':'))
         return false;

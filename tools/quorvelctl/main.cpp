@@ -1,6 +1,7 @@
 // quorvelctl [--host ADDR] [--port N] [--trace] COMMAND ...
 #include "ctl.h"
 
+#include "comm/port.h"
 #include "comm/socket.h"
 
 #include <cstdio>
@@ -29,16 +30,6 @@ void printUsage(FILE *to)
                  "\n"
                  "exit status: 0 success, 1 failure (vendor, communication or file), 2 usage error\n",
                  ctl::vendorCommandsHelp(), ctl::logoFileCommandsHelp(), ctl::mfpCommandsHelp());
-}
-
-bool parsePort(const char *text, uint16_t &port)
-{
-    char *end = nullptr;
-    long v = std::strtol(text, &end, 10);
-    if (!*text || *end || v < 1 || v > 65535)
-        return false;
-    port = uint16_t(v);
-    return true;
 }
 
 } // namespace
@@ -71,7 +62,7 @@ int main(int argc, char **argv)
                     return ctl::kUsage;
                 }
                 opt.host = v;
-            } else if (!parsePort(v, opt.port)) {
+            } else if (!ParsePort(v, opt.port)) {
                 std::fprintf(stderr, "quorvelctl: invalid port: %s\n", v);
                 return ctl::kUsage;
             }

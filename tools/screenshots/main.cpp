@@ -10,11 +10,11 @@
 #include "app/quorvelapp.h"
 #include "app/quorveldlg.h"
 #include "app/vendersessionof.h"
-#include "clock/clocksetdlg.h"
-#include "logo/shopdlg.h"
-#include "mfp/mfpcnfdlg.h"
+#include "clock/ui/clocksetdlg.h"
+#include "logo/ui/shopdlg.h"
+#include "mfp/ui/mfpcnfdlg.h"
 #include "platform/fonts.h"
-#include "platform/messagebox.h"
+#include "platform/ui/messagebox.h"
 #include "vendorsim/vendorsim.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,8 @@
 // quorvel-vendorsim: a simulated vendor on loopback for demos, tests and benchmarks.
 #include "vendorsim/vendorsim.h"
 
+#include "comm/port.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -125,8 +127,9 @@ int main(int argc, char **argv)
         if (a == "--bind") {
             opt.bindAddress = v;
         } else if (a == "--port") {
-            ok = parseNumber(v, 0, 65535, n);
-            opt.port = uint16_t(n);
+            // 0 asks for a free port; any other value is a port as the tool writes it.
+            opt.port = 0;
+            ok = v == "0" || ParsePort(v, opt.port);
         } else if (a == "--out") {
             opt.outDir = v;
         } else if (a == "--device-number") {

@@ -1,6 +1,7 @@
 #include "vendorsim/vendorsim.h"
 
 #include "comm/frame.h"
+#include "comm/vender.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -75,6 +76,7 @@ struct Block {
     std::vector<uint8_t> data;
 };
 
+// Its own builder, not comm/frame.cpp's: an independent peer catches faults a shared one would hide.
 std::vector<uint8_t> replyFrame(uint8_t cmd, uint8_t sta, uint8_t sequence, const Block &b)
 {
     std::vector<uint8_t> f{frame::SOH, frame::TypeReply, cmd, sta};
@@ -205,7 +207,36 @@ struct Simulator::Impl {
     void acceptLoop();
     void serve(Connection *c);
     bool takeFrames(Session &s, const Sink &out);
+    // One request frame, in four stages: take it (number it, record it, check and read it),
+    // build the vendor's reply, apply the faults that change the reply, deliver it (with the
+    // faults of delivery). False once the connection is to be closed.
     bool handle(Session &s, const Sink &out, std::vector<uint8_t> frameBytes);
+
+    // A request frame taken off a connection, with the faults in force for its exchange
+    // and the log line that grows as it is handled.
+    struct Request {
+        int n = 0; // the exchange's number
+        std::shared_ptr<const Faults> faults;
+        std::vector<uint8_t> frame;
+        uint8_t cmd = 0;
+        size_t len = 0;
+        uint8_t flags = 0;    // block flags of the request
+        uint8_t sequence = 0; // its sequence number, repeated in the reply
+        std::vector<uint8_t> data;
+        bool logging = false;
+        std::string line;
+    };
+    // The reply as the vendor means it, before the faults: the block, its status, a note.
+    struct Reply {
+        Block block;
+        uint8_t sta = 0;
+        std::string note;
+    };
+    // False for a frame that is not well formed (logged and ignored).
+    bool takeRequest(std::vector<uint8_t> frameBytes, Request &r);
+    Reply buildReply(Session &s, const Request &r);
+    std::vector<uint8_t> applyFaults(const Request &r, Reply &reply);
+    bool deliver(const Sink &out, Request &r, std::vector<uint8_t> bytes);
     Outcome process(uint8_t cmd, const std::vector<uint8_t> &data);
     Outcome readClock();
     Outcome setClock(const std::vector<uint8_t> &data);
@@ -384,127 +415,147 @@ bool Simulator::Impl::takeFrames(Session &s, const Sink &out)
     }
 }
 
-bool Simulator::Impl::handle(Session &s, const Sink &out, std::vector<uint8_t> f)
+bool Simulator::Impl::handle(Session &s, const Sink &out, std::vector<uint8_t> frameBytes)
 {
-    int n;
-    std::shared_ptr<const Faults> faultsNow;
+    Request r;
+    if (!takeRequest(std::move(frameBytes), r))
+        return true;
+    Reply reply = buildReply(s, r);
+    std::vector<uint8_t> bytes = applyFaults(r, reply);
+    if (r.logging) {
+        r.line += " -> sta=" + std::to_string(reply.sta) + " data=" + std::to_string(reply.block.data.size());
+        if (!reply.block.data.empty())
+            r.line += " flags=" + hexByte(reply.block.flags);
+        if (!reply.note.empty())
+            r.line += " " + reply.note;
+    }
+    return deliver(out, r, std::move(bytes));
+}
+
+bool Simulator::Impl::takeRequest(std::vector<uint8_t> frameBytes, Request &r)
+{
     {
         std::lock_guard<std::mutex> g(mu);
-        n = ++exchangeCount;
+        r.n = ++exchangeCount;
         if (opt.recordRequests)
-            requests.push_back(f);
-        faultsNow = faults;
+            requests.push_back(frameBytes);
+        r.faults = faults;
     }
-    const Faults &fl = *faultsNow;
-    const bool logging = bool(opt.log);
-    std::string line;
-    if (logging)
-        line = "#" + std::to_string(n);
+    r.logging = bool(opt.log);
+    if (r.logging)
+        r.line = "#" + std::to_string(r.n);
 
-    if (!wellFormed(f)) {
-        log(line + " invalid request frame, ignored");
-        return true;
+    if (!wellFormed(frameBytes)) {
+        log(r.line + " invalid request frame, ignored");
+        return false;
     }
-    const uint8_t cmd = f[frame::OfsCmd];
-    const size_t len = f[frame::OfsLen];
-    const uint8_t control = len >= 3 ? f[frame::OfsBlockControl] : 0;
-    const uint8_t flags = control & 0xF0;
-    const uint8_t sequence = control & 0x0F;
-    std::vector<uint8_t> data;
-    if (len > 3)
-        data.assign(f.begin() + frame::OfsData, f.begin() + long(frame::OfsData + len - 3));
-    if (logging)
-        line += " cmd=" + hexByte(cmd) + " seq=" + std::to_string(sequence) + " flags=" + hexByte(flags) +
-                " data=" + std::to_string(data.size());
+    r.cmd = frameBytes[frame::OfsCmd];
+    r.len = frameBytes[frame::OfsLen];
+    const uint8_t control = r.len >= 3 ? frameBytes[frame::OfsBlockControl] : 0;
+    r.flags = control & 0xF0;
+    r.sequence = control & 0x0F;
+    if (r.len > 3)
+        r.data.assign(frameBytes.begin() + frame::OfsData,
+                      frameBytes.begin() + long(frame::OfsData + r.len - 3));
+    r.frame = std::move(frameBytes);
+    if (r.logging)
+        r.line += " cmd=" + hexByte(r.cmd) + " seq=" + std::to_string(r.sequence) + " flags=" + hexByte(r.flags) +
+                  " data=" + std::to_string(r.data.size());
+    return true;
+}
 
-    Block block;
-    uint8_t sta = 0;
-    std::string note;
-    if (len >= 3 && flags == 0 && data.empty() && !s.pending.empty() && s.pendingCmd == cmd) {
+Simulator::Impl::Reply Simulator::Impl::buildReply(Session &s, const Request &r)
+{
+    const Faults &fl = *r.faults;
+    Reply reply;
+    if (r.len >= 3 && r.flags == 0 && r.data.empty() && !s.pending.empty() && s.pendingCmd == r.cmd) {
         // The PC asks for the next reply block.
-        block = std::move(s.pending.front());
+        reply.block = std::move(s.pending.front());
         s.pending.pop_front();
-    } else {
-        s.pending.clear();
-        if ((flags & frame::FlagFirst) || !s.assembling || s.assemblyCmd != cmd) {
-            s.assembly.clear();
-            s.assembling = true;
-            s.assemblyCmd = cmd;
-        }
-        const bool overlong = s.assembly.size() + data.size() > kMaxCommandData;
-        if (overlong) {
-            // No command of the protocol carries more: a peer that keeps sending blocks
-            // must not grow the simulator without end.
-            s.assembly.clear();
-            s.assembling = false;
-            sta = kStatusRefused;
-            note = "(command data beyond " + std::to_string(kMaxCommandData) + " bytes)";
-        } else {
-            s.assembly.insert(s.assembly.end(), data.begin(), data.end());
-        }
-        if (!overlong && !(flags & frame::FlagMore)) {
-            s.assembling = false;
-            Outcome out = process(cmd, s.assembly);
-            sta = out.status;
-            note = out.note;
-            if (!out.data.empty()) {
-                if (fl.truncateReply >= 0 && out.data.size() > size_t(fl.truncateReply))
-                    out.data.resize(size_t(fl.truncateReply));
-                out.data.resize(out.data.size() + fl.padReply, 0);
-            }
-            // Reply data longer than one block go out in several; the PC asks for each.
-            const size_t most = fl.splitReply ? std::min(fl.splitReply, frame::MaxBlockData)
-                                              : frame::MaxBlockData;
-            std::vector<Block> blocks;
-            for (size_t off = 0; off < out.data.size(); off += most) {
-                Block b;
-                b.data.assign(out.data.begin() + long(off),
-                              out.data.begin() + long(std::min(out.data.size(), off + most)));
-                blocks.push_back(std::move(b));
-            }
-            for (size_t i = 0; i < blocks.size(); ++i)
-                blocks[i].flags = uint8_t((i == 0 ? frame::FlagFirst : 0) |
-                                          (i + 1 < blocks.size() ? frame::FlagMore : frame::FlagLast));
-            if (!blocks.empty()) {
-                block = std::move(blocks.front());
-                s.pending.assign(std::make_move_iterator(blocks.begin() + 1),
-                                 std::make_move_iterator(blocks.end()));
-                s.pendingCmd = cmd;
-            }
-        }
+        return reply;
     }
-    if (fl.status && applies(fl.statusOn, n))
-        sta = fl.status & 0x0F;
+    s.pending.clear();
+    if ((r.flags & frame::FlagFirst) || !s.assembling || s.assemblyCmd != r.cmd) {
+        s.assembly.clear();
+        s.assembling = true;
+        s.assemblyCmd = r.cmd;
+    }
+    if (s.assembly.size() + r.data.size() > kMaxCommandData) {
+        // No command of the protocol carries more: a peer that keeps sending blocks must not
+        // grow the simulator without end.
+        s.assembly.clear();
+        s.assembling = false;
+        reply.sta = kStatusRefused;
+        reply.note = "(command data beyond " + std::to_string(kMaxCommandData) + " bytes)";
+        return reply;
+    }
+    s.assembly.insert(s.assembly.end(), r.data.begin(), r.data.end());
+    if (r.flags & frame::FlagMore)
+        return reply; // the command's data go on in the next block
+    s.assembling = false;
+    Outcome done = process(r.cmd, s.assembly);
+    reply.sta = done.status;
+    reply.note = done.note;
+    if (!done.data.empty()) {
+        if (fl.truncateReply >= 0 && done.data.size() > size_t(fl.truncateReply))
+            done.data.resize(size_t(fl.truncateReply));
+        done.data.resize(done.data.size() + fl.padReply, 0);
+    }
+    // Reply data longer than one block go out in several; the PC asks for each.
+    const size_t most = fl.splitReply ? std::min(fl.splitReply, frame::MaxBlockData) : frame::MaxBlockData;
+    std::vector<Block> blocks;
+    for (size_t off = 0; off < done.data.size(); off += most) {
+        Block b;
+        b.data.assign(done.data.begin() + long(off),
+                      done.data.begin() + long(std::min(done.data.size(), off + most)));
+        blocks.push_back(std::move(b));
+    }
+    for (size_t i = 0; i < blocks.size(); ++i)
+        blocks[i].flags = uint8_t((i == 0 ? frame::FlagFirst : 0) |
+                                  (i + 1 < blocks.size() ? frame::FlagMore : frame::FlagLast));
+    if (!blocks.empty()) {
+        reply.block = std::move(blocks.front());
+        s.pending.assign(std::make_move_iterator(blocks.begin() + 1), std::make_move_iterator(blocks.end()));
+        s.pendingCmd = r.cmd;
+    }
+    return reply;
+}
 
+std::vector<uint8_t> Simulator::Impl::applyFaults(const Request &r, Reply &reply)
+{
+    const Faults &fl = *r.faults;
+    const int n = r.n;
+    if (fl.status && applies(fl.statusOn, n))
+        reply.sta = fl.status & 0x0F;
     if (fl.ackOnly.count(n)) {
-        block = Block{};
-        note += " [acknowledged without data]";
+        reply.block = Block{};
+        reply.note += " [acknowledged without data]";
     }
-    std::vector<uint8_t> reply = replyFrame(cmd, sta, sequence, block);
+    std::vector<uint8_t> bytes = replyFrame(r.cmd, reply.sta, r.sequence, reply.block);
     // Field faults change one field and keep the check byte right, so that only that
     // field is wrong.
-    auto refit = [&reply](size_t at, uint8_t value) {
-        reply[at] = value;
+    auto refit = [&bytes](size_t at, uint8_t value) {
+        bytes[at] = value;
         uint8_t x = 0;
-        for (size_t i = 0; i + 1 < reply.size(); ++i)
-            x ^= reply[i];
-        reply.back() = x;
+        for (size_t i = 0; i + 1 < bytes.size(); ++i)
+            x ^= bytes[i];
+        bytes.back() = x;
     };
     if (fl.badType.count(n)) {
         refit(frame::OfsType, 0x91);
-        note += " [wrong TYPE]";
+        reply.note += " [wrong TYPE]";
     }
     if (fl.badCmd.count(n)) {
-        refit(frame::OfsCmd, uint8_t(cmd ^ 0x08));
-        note += " [wrong CMD]";
+        refit(frame::OfsCmd, uint8_t(r.cmd ^ 0x08));
+        reply.note += " [wrong CMD]";
     }
     if (fl.badSta.count(n)) {
-        refit(frame::OfsSta, uint8_t(0x10 | sta));
-        note += " [wrong STA]";
+        refit(frame::OfsSta, uint8_t(0x10 | reply.sta));
+        reply.note += " [wrong STA]";
     }
     if (fl.echo.count(n)) {
-        reply = f;
-        note += " [request echoed]";
+        bytes = r.frame;
+        reply.note += " [request echoed]";
     }
     if (fl.junkBefore) {
         // Junk with a false start in it: an SOH followed by a byte that is no TYPE.
@@ -512,17 +563,17 @@ bool Simulator::Impl::handle(Session &s, const Sink &out, std::vector<uint8_t> f
         std::vector<uint8_t> junk(fl.junkBefore);
         for (size_t i = 0; i < junk.size(); ++i)
             junk[i] = pattern[i % sizeof pattern];
-        reply.insert(reply.begin(), junk.begin(), junk.end());
-        note += " [" + std::to_string(fl.junkBefore) + " junk bytes first]";
+        bytes.insert(bytes.begin(), junk.begin(), junk.end());
+        reply.note += " [" + std::to_string(fl.junkBefore) + " junk bytes first]";
     }
-    if (logging) {
-        line += " -> sta=" + std::to_string(sta) + " data=" + std::to_string(block.data.size());
-        if (!block.data.empty())
-            line += " flags=" + hexByte(block.flags);
-        if (!note.empty())
-            line += " " + note;
-    }
+    return bytes;
+}
 
+bool Simulator::Impl::deliver(const Sink &out, Request &r, std::vector<uint8_t> bytes)
+{
+    const Faults &fl = *r.faults;
+    const int n = r.n;
+    std::string &line = r.line;
     if (fl.noReply.count(n)) {
         log(line + " [no reply]");
         return true;
@@ -533,59 +584,59 @@ bool Simulator::Impl::handle(Session &s, const Sink &out, std::vector<uint8_t> f
             return false;
     }
     if (fl.badBcc.count(n)) {
-        reply.back() ^= 0xFF;
+        bytes.back() ^= 0xFF;
         line += " [wrong check byte]";
     }
     if (fl.trailing) {
-        reply.insert(reply.end(), fl.trailing, 0x55);
+        bytes.insert(bytes.end(), fl.trailing, 0x55);
         line += " [+" + std::to_string(fl.trailing) + " trailing bytes]";
     }
     if (fl.closeMidReply.count(n)) {
         log(line + " [closed mid-reply]");
-        emit(out, reply.data(), std::max<size_t>(1, reply.size() / 2));
+        emit(out, bytes.data(), std::max<size_t>(1, bytes.size() / 2));
         return false;
     }
     if (!fl.pieces.empty() && applies(fl.piecesOn, n)) {
         log(line + " [in pieces]");
         size_t off = 0;
-        for (size_t i = 0; i <= fl.pieces.size() && off < reply.size(); ++i) {
-            const size_t take = i < fl.pieces.size() ? std::min(fl.pieces[i], reply.size() - off)
-                                                     : reply.size() - off;
+        for (size_t i = 0; i <= fl.pieces.size() && off < bytes.size(); ++i) {
+            const size_t take = i < fl.pieces.size() ? std::min(fl.pieces[i], bytes.size() - off)
+                                                     : bytes.size() - off;
             if (off && !pause(fl.pieceGapMs))
                 return false;
-            if (!emit(out, reply.data() + off, take))
+            if (!emit(out, bytes.data() + off, take))
                 return false;
             off += take;
         }
         return true;
     }
     log(line);
-    return emit(out, reply.data(), reply.size());
+    return emit(out, bytes.data(), bytes.size());
 }
 
 Outcome Simulator::Impl::process(uint8_t cmd, const std::vector<uint8_t> &data)
 {
     switch (cmd) {
-    case 0x01:
+    case vendercmd::ReadClock:
         return readClock();
-    case 0x02:
+    case vendercmd::SetClock:
         return setClock(data);
-    case 0x03: {
+    case vendercmd::ReadDeviceNumber: {
         std::lock_guard<std::mutex> g(mu);
         return {0, std::vector<uint8_t>(deviceNumber.begin(), deviceNumber.end()), {}};
     }
-    case 0x04: {
+    case vendercmd::SetDeviceNumber: {
         if (data.size() != 6)
             return {kStatusRefused, {}, "(device number must be 6 bytes)"};
         std::lock_guard<std::mutex> g(mu);
         deviceNumber.assign(data.begin(), data.end());
         return {0, {}, "device number \"" + deviceNumber + "\""};
     }
-    case 0x15:
+    case vendercmd::SendLogo:
         return receiveLogo(data);
-    case 0x20:
+    case vendercmd::GetMfpParameter:
         return getMfp(data);
-    case 0x21:
+    case vendercmd::SetMfpParameter:
         return setMfp(data);
     default:
         return {kStatusRefused, {}, "(unknown command)"};

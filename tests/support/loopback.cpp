@@ -1,0 +1,59 @@
+#include "support/loopback.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace testutil {
+
+uint16_t portWithNothingListening()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    // Should the bind fail, the port read back is 0, which nobody listens on either.
+    (void)::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+Listener::Listener(int backlog)
+{
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ok = ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 && ::listen(fd, backlog) == 0 &&
+         ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0;
+    port = ntohs(a.sin_port);
+}
+
+Listener::~Listener()
+{
+    for (int f : fillers)
+        ::close(f);
+    ::close(fd);
+}
+
+void Listener::fillQueue()
+{
+    for (int i = 0; i < 3; ++i) {
+        const int f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        (void)::connect(f, reinterpret_cast<sockaddr *>(&a), sizeof a); // non-blocking: under way
+        fillers.push_back(f);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+} // namespace testutil
