@@ -1,13 +1,14 @@
 // A whole vendor operation with arbitrary bytes as the vendor's replies.
 //
 // Input: one byte that picks the operation, then the vendor's replies, each a two-byte
-// little-endian length and that many bytes. A loopback listener in this program answers
-// every complete request frame with the next reply. It shuts its side of the connection
-// when the replies are used up or the next one is empty, and also when no new request
-// follows a reply within a moment (the tool is then waiting for bytes that will not
-// come): so no read waits out its limit, and an operation takes milliseconds.
+// little-endian length and that many bytes. The vendor is an in-memory peer on the virtual
+// clock: it answers every complete request frame with the next reply. It closes its side of
+// the connection when the replies are used up or the next one is empty, and also when no
+// new request follows a reply within 10 ms of virtual time (the tool is then waiting for
+// bytes that will not come). Waits cost no real time, so an operation takes microseconds.
 // Properties:
-//  - the operation ends, in success or failure, well within the protocol's limits;
+//  - the operation ends, in success or failure, well within the protocol's limits (in
+//    virtual time);
 //  - the collected reply data never pass the 7000-byte area (AddressSanitizer watches the
 //    area itself);
 //  - a success is consistent with the bytes: it needs at least as many well-formed vendor
@@ -16,104 +17,55 @@
 #include "fuzzcheck.h"
 #include "frameoracle.h"
 
+#include "comm/memorynet.h"
 #include "comm/vender.h"
 
-#include <arpa/inet.h>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <fcntl.h>
-#include <list>
-#include <mutex>
-#include <netinet/in.h>
-#include <poll.h>
 #include <string>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using Clock = std::chrono::steady_clock;
 
-// How long the listener waits for the next request after a reply before it takes the
-// tool to be waiting for more bytes and shuts its side.
-constexpr auto kNextRequestWait = std::chrono::milliseconds(10);
+// How long the vendor waits for the next request after a reply before it takes the tool
+// to be waiting for more bytes and closes its side.
+constexpr int64_t kNextRequestWaitMs = 10;
 
+// One reply: bytes of the input.
+struct Reply {
+    const uint8_t *bytes;
+    size_t length;
+};
+
+// The vendor's side: the replies of one operation, handed out in order over every
+// connection the operation makes.
 class ScriptedVendor {
 public:
-    bool start()
-    {
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (m_listen < 0 || ::bind(m_listen, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
-            ::listen(m_listen, 16) != 0 || ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&a), &len) != 0 ||
-            ::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
-            return false;
-        m_port = ntohs(a.sin_port);
-        std::thread([this] { run(); }).detach(); // lives as long as the process
-        return true;
-    }
-    uint16_t port() const { return m_port; }
+    explicit ScriptedVendor(const std::vector<Reply> &replies) : m_replies(replies) {}
 
-    // The replies for the next operation.
-    void play(std::vector<Bytes> replies)
+    CMemoryScript script()
     {
-        std::lock_guard<std::mutex> g(m_mu);
-        m_replies = std::move(replies);
-        m_next = 0;
-    }
-
-    // The operation is over: every connection still open is closed.
-    void finish()
-    {
-        std::unique_lock<std::mutex> g(m_mu);
-        m_finishing = true;
-        [[maybe_unused]] ssize_t w = ::write(m_wake[1], "x", 1);
-        m_cv.wait(g, [this] { return !m_finishing; });
+        return {nullptr, [this](CMemoryLink &link, const uint8_t *bytes, size_t length) {
+                    receive(link, bytes, length);
+                }};
     }
 
 private:
     struct Conn {
-        int fd = -1;
         Bytes in;
         bool shut = false;
-        bool waiting = false;
-        Clock::time_point deadline{};
     };
 
-    void shut(Conn &c)
+    // Answers every complete request frame that has come in on the link.
+    void receive(CMemoryLink &link, const uint8_t *bytes, size_t length)
     {
-        ::shutdown(c.fd, SHUT_WR);
-        c.shut = true;
-        c.waiting = false;
-    }
-
-    static bool sendAll(int fd, const Bytes &b)
-    {
-        size_t off = 0;
-        while (off < b.size()) {
-            const ssize_t r = ::send(fd, b.data() + off, b.size() - off, MSG_NOSIGNAL);
-            if (r > 0) {
-                off += size_t(r);
-            } else if (r < 0 && (errno == EAGAIN || errno == EINTR)) {
-                pollfd p{fd, POLLOUT, 0};
-                ::poll(&p, 1, 100);
-            } else {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    // Answers every complete request frame that has come in on c.
-    void answer(Conn &c)
-    {
+        if (m_conns.size() < size_t(link.Index()))
+            m_conns.resize(size_t(link.Index()));
+        Conn &c = m_conns[size_t(link.Index() - 1)];
+        c.in.insert(c.in.end(), bytes, bytes + length);
+        if (!c.shut)
+            link.KeepOpen(); // a request came: the tool is not waiting in vain
         for (;;) {
             size_t soh = 0;
             while (soh < c.in.size() && c.in[soh] != 0x01)
@@ -124,96 +76,23 @@ private:
             c.in.erase(c.in.begin(), c.in.begin() + long(c.in[4]) + 6);
             if (c.shut)
                 continue;
-            Bytes reply;
-            bool have = false;
-            {
-                std::lock_guard<std::mutex> g(m_mu);
-                if (m_next < m_replies.size()) {
-                    reply = m_replies[m_next++];
-                    have = true;
-                }
-            }
-            if (!have || reply.empty() || !sendAll(c.fd, reply)) {
-                shut(c);
-            } else {
-                c.waiting = true;
-                c.deadline = Clock::now() + kNextRequestWait;
-            }
-        }
-    }
-
-    void run()
-    {
-        std::list<Conn> conns;
-        for (;;) {
-            std::vector<pollfd> p{{m_listen, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-            int timeout = -1;
-            const auto now = Clock::now();
-            for (Conn &c : conns) {
-                p.push_back({c.fd, POLLIN, 0});
-                if (c.waiting) {
-                    const auto ms =
-                        std::chrono::duration_cast<std::chrono::milliseconds>(c.deadline - now).count() + 1;
-                    timeout = timeout < 0 ? int(std::max<long long>(ms, 0)) : std::min(timeout, int(std::max<long long>(ms, 0)));
-                }
-            }
-            if (::poll(p.data(), p.size(), timeout) < 0 && errno != EINTR)
-                return;
-            if (p[1].revents) {
-                char drain[16];
-                while (::read(m_wake[0], drain, sizeof drain) > 0) {
-                }
-                for (Conn &c : conns)
-                    ::close(c.fd);
-                conns.clear();
-                std::lock_guard<std::mutex> g(m_mu);
-                m_finishing = false;
-                m_cv.notify_all();
+            if (m_next >= m_replies.size() || m_replies[m_next].length == 0) {
+                ++m_next;
+                c.shut = true;
+                link.CloseAt(link.NowMs());
                 continue;
             }
-            size_t k = 2;
-            for (auto it = conns.begin(); it != conns.end(); ++k) {
-                Conn &c = *it;
-                bool closed = false;
-                if (p[k].revents) {
-                    uint8_t buf[2048];
-                    const ssize_t r = ::recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
-                    if (r > 0) {
-                        c.waiting = false;
-                        c.in.insert(c.in.end(), buf, buf + r);
-                        answer(c);
-                    } else if (r == 0 || (errno != EAGAIN && errno != EINTR)) {
-                        closed = true;
-                    }
-                }
-                if (!closed && c.waiting && Clock::now() >= c.deadline)
-                    shut(c);
-                if (closed) {
-                    ::close(c.fd);
-                    it = conns.erase(it);
-                } else {
-                    ++it;
-                }
-            }
-            if (p[0].revents) {
-                const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-                if (fd >= 0)
-                    conns.push_back(Conn{fd, {}, false, false, {}});
-            }
+            const Reply &r = m_replies[m_next++];
+            link.Deliver(link.NowMs(), r.bytes, r.length);
+            link.CloseAt(link.NowMs() + kNextRequestWaitMs);
         }
     }
 
-    int m_listen = -1;
-    int m_wake[2] = {-1, -1};
-    uint16_t m_port = 0;
-    std::mutex m_mu;
-    std::condition_variable m_cv;
-    std::vector<Bytes> m_replies;
+    const std::vector<Reply> &m_replies;
     size_t m_next = 0;
-    bool m_finishing = false;
+    std::vector<Conn> m_conns;
 };
 
-ScriptedVendor *g_vendor = nullptr;
 std::string g_workFile;
 
 // Every well-formed vendor reply with status 0 anywhere in the bytes: how many, and the
@@ -223,9 +102,10 @@ struct Evidence {
     Bytes data;
 };
 
-Evidence evidenceIn(const Bytes &all)
+void evidenceIn(const Bytes &all, Evidence &e)
 {
-    Evidence e;
+    e.replies = 0;
+    e.data.clear();
     for (size_t s = 0; s + 6 <= all.size(); ++s) {
         const uint8_t *f = all.data() + s;
         const size_t len = f[4];
@@ -235,7 +115,6 @@ Evidence evidenceIn(const Bytes &all)
         if (len > 3)
             e.data.insert(e.data.end(), f + 7, f + 4 + len);
     }
-    return e;
 }
 
 bool contains(const Bytes &hay, const uint8_t *needle, size_t n)
@@ -259,12 +138,6 @@ enum Op { ReadClockOp, SetClockOp, ReadNumberOp, SetNumberOp, GetPaperOp, GetFax
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    // Never destroyed: its thread serves until the process ends.
-    g_vendor = new ScriptedVendor;
-    if (!g_vendor->start()) {
-        std::fprintf(stderr, "fuzz_vender: cannot listen on loopback\n");
-        std::exit(1);
-    }
     // A work file of the right size for the logo transfer.
     char dir[] = "/tmp/fuzz_vender.XXXXXX";
     if (!::mkdtemp(dir))
@@ -284,25 +157,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzInput in(data, size);
     const Op op = Op(in.byte() % OpCount);
-    std::vector<Bytes> replies;
-    Bytes all;
+    // Kept from input to input, so that their room is not made anew every time.
+    static std::vector<Reply> replies;
+    static Bytes all;
+    static Evidence ev;
+    replies.clear();
+    all.clear();
     while (in.left() && replies.size() < 64) {
         size_t n = in.word();
         const uint8_t *p = in.take(n);
-        replies.emplace_back(p, p + n);
+        replies.push_back({p, n});
         all.insert(all.end(), p, p + n);
     }
-    const Evidence ev = evidenceIn(all);
+    evidenceIn(all, ev);
 
-    g_vendor->play(replies);
-    auto v = std::make_unique<COrvathVender>();
-    v->SetAddress("127.0.0.1", g_vendor->port());
-    if (!v->OpenSession(1)) {
-        g_vendor->finish();
-        return 0; // the loopback listener could not be reached: nothing to learn
-    }
+    ScriptedVendor vendor(replies);
+    CMemoryNet net(vendor.script());
+    net.SetRecording(false);
+    // One vendor object serves every input, as one serves every session in the tool: a
+    // session starts from what OpenSession and each command set up. (Making a new one for
+    // every input costs more than the operation itself.)
+    static COrvathVender vender;
+    COrvathVender *const v = &vender;
+    v->SetBackend(net);
+    FUZZ_CHECK(v->OpenSession(1), "the in-memory connection did not open");
 
-    const auto t0 = Clock::now();
+    const int64_t t0 = net.VirtualClock().NowMs();
     bool ok = false;
     size_t blocks = 1; // request blocks of the command
     DeviceDateTime clock{};
@@ -348,9 +228,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     case OpCount:
         break;
     }
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+    const int64_t took = net.VirtualClock().NowMs() - t0;
     v->CloseSession();
-    g_vendor->finish();
 
     // Three attempts of at most 6 s each would be 18 s; every read here is answered or
     // sees the connection shut at once, so anything near that is a hang.

@@ -1,22 +1,26 @@
-// The 6152-byte work file sent to the simulated vendor on loopback, against 25 bare
-// request/reply round trips of the same frame sizes (24 frames of 261 bytes and one of
-// 114, each answered by 6 bytes) over a plain loopback TCP connection. The transfer should
-// take at most 1.5 times the bare round trips.
+// The 6152-byte work file sent as the receipt logo, against 25 bare request/reply round
+// trips of the same frame sizes (24 frames of 261 bytes and one of 114, each answered by
+// 6 bytes). Both run against the same bare responder on loopback, which reads each request
+// frame and acknowledges it at once, so the ratio counts only what the tool's side adds to
+// the round trips. The transfer should take at most 1.1 times the bare round trips.
 //
-// Run: build/bin/bench_comm --benchmark_repetitions=10 --benchmark_report_aggregates_only
+// The same transfer through the vendor worker (as the desktop tool makes it), and over the
+// in-memory connection on the virtual clock (the protocol's own work, without a network).
+//
+// Run: build-release/bin/bench_comm --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
+#include "comm/memorynet.h"
 #include "comm/vender.h"
 #include "comm/venderworker.h"
-#include "vendorsim/vendorsim.h"
 
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -32,6 +36,9 @@ size_t frameSize(size_t i)
     return i + 1 < kFrames ? 252 + 9 : 105 + 9;
 }
 
+// The vendor's acknowledgement of a logo block: TYPE 0x90, CMD 0x15, status 0, no data.
+const uint8_t kAck[6] = {0x01, 0x90, 0x15, 0x00, 0x00, 0x84};
+
 std::string writeWorkFile()
 {
     std::vector<char> f(6152, 0);
@@ -46,19 +53,84 @@ std::string writeWorkFile()
     return path.string();
 }
 
-void SendLogoToSimulator(benchmark::State &state)
+bool readExactly(int fd, uint8_t *buf, size_t n)
 {
-    vendorsim::Options o;
-    o.port = 0; // no log, no files: the simulator keeps the logo in memory
-    o.recordRequests = false;
-    vendorsim::Simulator sim(o);
-    if (!sim.start()) {
-        state.SkipWithError("simulator did not start");
+    size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::recv(fd, buf + got, n - got, 0);
+        if (r <= 0)
+            return false;
+        got += size_t(r);
+    }
+    return true;
+}
+
+// A loopback peer that reads each request frame whole (its LEN tells how long) and answers
+// it with the acknowledgement; one connection at a time.
+class BareResponder {
+public:
+    BareResponder()
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        m_ok = m_listen >= 0 && ::bind(m_listen, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
+               ::listen(m_listen, 4) == 0 && ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&a), &len) == 0;
+        m_port = ntohs(a.sin_port);
+        if (m_ok)
+            m_thread = std::thread([this] { serve(); });
+    }
+    ~BareResponder()
+    {
+        ::shutdown(m_listen, SHUT_RDWR); // ends the accept
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_listen);
+    }
+    BareResponder(const BareResponder &) = delete;
+    BareResponder &operator=(const BareResponder &) = delete;
+
+    bool ok() const { return m_ok; }
+    uint16_t port() const { return m_port; }
+
+private:
+    void serve()
+    {
+        for (;;) {
+            const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                return;
+            int one = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            uint8_t frame[262];
+            while (readExactly(fd, frame, 5)) {
+                const size_t rest = frame[4] == 0 ? 1 : size_t(frame[4]) + 1;
+                if (!readExactly(fd, frame + 5, rest))
+                    break;
+                ::send(fd, kAck, sizeof kAck, MSG_NOSIGNAL);
+            }
+            ::close(fd);
+        }
+    }
+
+    int m_listen = -1;
+    uint16_t m_port = 0;
+    bool m_ok = false;
+    std::thread m_thread;
+};
+
+void SendLogoToResponder(benchmark::State &state)
+{
+    BareResponder responder;
+    if (!responder.ok()) {
+        state.SkipWithError("no loopback listener");
         return;
     }
     const std::string path = writeWorkFile();
     COrvathVender vender;
-    vender.SetAddress("127.0.0.1", sim.port());
+    vender.SetAddress("127.0.0.1", responder.port());
     if (!vender.OpenSession(1)) {
         state.SkipWithError("no connection");
         return;
@@ -72,30 +144,27 @@ void SendLogoToSimulator(benchmark::State &state)
     vender.CloseSession();
     std::filesystem::remove(path);
 }
-BENCHMARK(SendLogoToSimulator)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(SendLogoToResponder)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // The same transfer as the desktop tool makes it: posted to the vendor worker, with the
 // progress reported after every block, the caller waiting for the completion.
 void SendLogoThroughWorker(benchmark::State &state)
 {
-    vendorsim::Options o;
-    o.port = 0;
-    o.recordRequests = false;
-    vendorsim::Simulator sim(o);
-    if (!sim.start()) {
-        state.SkipWithError("simulator did not start");
+    BareResponder responder;
+    if (!responder.ok()) {
+        state.SkipWithError("no loopback listener");
         return;
     }
     const std::string path = writeWorkFile();
     COrvathVender vender;
-    vender.SetAddress("127.0.0.1", sim.port());
+    vender.SetAddress("127.0.0.1", responder.port());
     CVenderWorker worker(vender);
     std::mutex mutex;
     std::condition_variable changed;
     auto runAndWait = [&](CVenderWorker::Operation op) {
         bool done = false;
         bool ok = false;
-        worker.Post(std::move(op), [&](CVenderWorker::Outcome outcome) {
+        worker.Post(std::move(op), [&](const CVenderWorker::Outcome &outcome) {
             std::lock_guard lock(mutex);
             done = true;
             ok = outcome.ok;
@@ -127,53 +196,65 @@ void SendLogoThroughWorker(benchmark::State &state)
 }
 BENCHMARK(SendLogoThroughWorker)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-bool readExactly(int fd, uint8_t *buf, size_t n)
+// The transfer over the in-memory connection: the peer acknowledges every request at once.
+void SendLogoInMemory(benchmark::State &state)
 {
-    size_t got = 0;
-    while (got < n) {
-        const ssize_t r = ::recv(fd, buf + got, n - got, 0);
-        if (r <= 0)
-            return false;
-        got += size_t(r);
+    CMemoryNet net({nullptr, [](CMemoryLink &link, const uint8_t *, size_t) {
+                        link.Deliver(link.NowMs(), kAck, sizeof kAck);
+                    }});
+    net.SetRecording(false);
+    const std::string path = writeWorkFile();
+    COrvathVender vender;
+    vender.SetBackend(net);
+    if (!vender.OpenSession(1)) {
+        state.SkipWithError("no connection");
+        return;
     }
-    return true;
+    for (auto _ : state) {
+        if (!vender.SendLogo(1, path)) {
+            state.SkipWithError("transfer failed");
+            break;
+        }
+    }
+    vender.CloseSession();
+    std::filesystem::remove(path);
 }
+BENCHMARK(SendLogoInMemory)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BareRoundTrips(benchmark::State &state)
 {
-    const int lfd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    BareResponder responder;
+    if (!responder.ok()) {
+        state.SkipWithError("no loopback listener");
+        return;
+    }
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(lfd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    ::listen(lfd, 1);
-    ::getsockname(lfd, reinterpret_cast<sockaddr *>(&a), &len);
-
-    // The peer reads each frame whole and answers with 6 bytes.
-    std::thread peer([lfd] {
-        const int fd = ::accept(lfd, nullptr, nullptr);
-        int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        uint8_t buf[262];
-        const uint8_t ack[6] = {0x01, 0x90, 0x15, 0x00, 0x00, 0x84};
-        for (size_t i = 0;; i = (i + 1) % kFrames) {
-            if (!readExactly(fd, buf, frameSize(i)))
-                break;
-            ::send(fd, ack, sizeof ack, MSG_NOSIGNAL);
-        }
-        ::close(fd);
-    });
-
+    a.sin_port = htons(responder.port());
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
+        state.SkipWithError("no connection");
+        ::close(fd);
+        return;
+    }
     int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    std::vector<uint8_t> frame(261, 0x5A);
+    // Request frames of the logo's sizes, each announcing its own length.
+    std::vector<std::vector<uint8_t>> frames;
+    for (size_t i = 0; i < kFrames; ++i) {
+        std::vector<uint8_t> f(frameSize(i), 0x5A);
+        f[0] = 0x01;
+        f[1] = 0x01;
+        f[2] = 0x15;
+        f[3] = 0x00;
+        f[4] = uint8_t(f.size() - 6);
+        frames.push_back(std::move(f));
+    }
     uint8_t reply[6];
     for (auto _ : state) {
-        for (size_t i = 0; i < kFrames; ++i) {
-            ::send(fd, frame.data(), frameSize(i), MSG_NOSIGNAL);
+        for (const std::vector<uint8_t> &f : frames) {
+            ::send(fd, f.data(), f.size(), MSG_NOSIGNAL);
             if (!readExactly(fd, reply, sizeof reply)) {
                 state.SkipWithError("peer went away");
                 break;
@@ -182,8 +263,6 @@ void BareRoundTrips(benchmark::State &state)
     }
     ::shutdown(fd, SHUT_RDWR);
     ::close(fd);
-    peer.join();
-    ::close(lfd);
 }
 BENCHMARK(BareRoundTrips)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

@@ -7,14 +7,12 @@
 // whole-second time passes the second of the send plus 5 (so between 5 and 6 s); a wait is
 // cut short where it would reach past that moment.
 #include "comm/frame.h"
+#include "comm/transport.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
-
-struct sockaddr;
 
 // True for an IPv4 address in dotted-decimal form or an IPv6 address in numeric form, the
 // only kinds of device address the connection takes.
@@ -30,6 +28,8 @@ inline constexpr uint32_t kReconnectLimitMs = 1000;
 // (tickets, counting up); the one running announces its ticket (Begin), and a cancel ends
 // every operation whose ticket is at or below the one given. A cancel wakes a wait through
 // a pipe, so a wait for a connect, a send or a reply returns without its time running out.
+// The pipe is the POSIX backend's (posixsock.cpp); a wait of the in-memory backend asks
+// Cancelled() instead.
 class CWaitCancel {
 public:
     CWaitCancel();
@@ -54,53 +54,6 @@ private:
     std::atomic<uint64_t> m_cancelledUpTo{0};
 };
 
-// A stream socket whose blocking connect and send give up once the armed limit has passed.
-class CTimeOutSock {
-public:
-    CTimeOutSock() = default;
-    ~CTimeOutSock();
-    CTimeOutSock(const CTimeOutSock &) = delete;
-    CTimeOutSock &operator=(const CTimeOutSock &) = delete;
-
-    // Makes an unconnected TCP socket of the given address family.
-    bool Create(int family);
-    // Arms the limit: from now on, a connect or send that waits longer than limitMs
-    // (counted from this call) is abandoned. Returns 1.
-    int SetTimeOut(uint32_t limitMs);
-    // Every wait also ends, as a failure, when `cancel` is cancelled (null: never).
-    void SetCancel(const CWaitCancel *cancel) { m_cancel = cancel; }
-    // Asked while a connect or send waits: false once the armed limit has passed, which
-    // abandons the waiting call.
-    bool OnMessagePending() const;
-
-    bool Connect(const sockaddr *address, unsigned addressLength);
-    // Sends every byte, waiting as needed under the limit; false on failure.
-    bool Send(const uint8_t *bytes, size_t length);
-    // Waits up to waitMs for bytes (0: takes only what is already there) and reads up to
-    // size of them: their count, 0 when the peer has closed, -1 on failure, TimedOut when
-    // nothing came in time.
-    static constexpr int TimedOut = -2;
-    int Receive(uint8_t *buffer, size_t size, int waitMs);
-
-    void ShutdownSend();
-    void Close();
-    int handle() const { return m_fd; }
-
-private:
-    // Milliseconds left before the armed limit passes (at least 1); -1 when not armed.
-    int remainingMs() const;
-    bool waitWritable();
-    // Waits up to waitMs (-1: without end) for `events` on the socket: 1 ready, 0 time
-    // passed, -1 failed or cancelled.
-    int waitFor(short events, int waitMs);
-
-    int m_fd = -1;
-    const CWaitCancel *m_cancel = nullptr;
-    std::chrono::steady_clock::time_point m_start{};
-    bool m_armed = false;
-    uint32_t m_limitMs = 0;
-};
-
 // Owns the connection, the reply checker's state and the trace ring.
 class CSocketBase {
 public:
@@ -113,6 +66,11 @@ public:
     virtual ~CSocketBase();
     CSocketBase(const CSocketBase &) = delete;
     CSocketBase &operator=(const CSocketBase &) = delete;
+
+    // What the connection runs on: PosixBackend() unless set otherwise. Set it while no
+    // connection is open; the backend must outlive the connection.
+    void SetBackend(CCommBackend &backend) { m_backend = &backend; }
+    CCommBackend &Backend() const { return *m_backend; }
 
     // Where OpenConnection connects to; 127.0.0.1 and 9004 unless set otherwise. The host
     // is an IPv4 or IPv6 address in numeric form; a name is not looked up.
@@ -137,13 +95,17 @@ public:
     // The connect/send limit; kConnectSendLimitMs unless a test shortens it.
     void SetConnectSendLimit(uint32_t ms) { m_limitMs = ms; }
     uint32_t ConnectSendLimit() const { return m_limitMs; }
-    // The owned socket, null while not connected.
-    CTimeOutSock *Socket() { return m_sock.get(); }
+    // The open connection, null while not connected.
+    CTransport *Transport() { return m_sock.get(); }
     // Ends the connect, send and reply waits of an operation from another thread.
     CWaitCancel &Cancel() { return m_cancel; }
     bool Cancelled() const { return m_cancel.Cancelled(); }
 
 private:
+    // Takes what has come, waiting up to waitMs (0: not at all) when nothing has: the count
+    // of bytes, 0 when the peer has closed, -1 on failure, TimedOut when nothing came.
+    static constexpr int TimedOut = -2;
+    int receive(uint8_t *buffer, size_t size, int waitMs);
     void dropStaleBytes();
     // Looks for the reply frame among the `have` collected bytes; sets found and copies
     // the frame into reply when one is complete. Drops bytes that can no longer belong to
@@ -155,6 +117,7 @@ private:
     TraceLog m_trace;
     std::string m_host = "127.0.0.1";
     uint16_t m_port = 9004;
-    std::unique_ptr<CTimeOutSock> m_sock;
+    CCommBackend *m_backend = &PosixBackend();
+    std::unique_ptr<CTransport> m_sock;
     uint32_t m_limitMs = kConnectSendLimitMs;
 };

@@ -72,6 +72,8 @@ public:
     COrvathVender &operator=(const COrvathVender &) = delete;
 
     void SetAddress(const std::string &host, uint16_t port) { m_socket.SetAddress(host, port); }
+    // What the connection runs on (see CSocketBase::SetBackend); set it before the session.
+    void SetBackend(CCommBackend &backend) { m_socket.SetBackend(backend); }
     void SetMessageSink(VenderMessageSink sink) { m_sink = std::move(sink); }
     void SetProgressSink(VenderProgressSink sink) { m_progress = std::move(sink); }
 

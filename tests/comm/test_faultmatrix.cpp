@@ -1,9 +1,11 @@
 // Every vendor operation against every misbehaviour the simulated vendor can show. Each
 // case must end in the true result or a failure within its time limit, never in a success
 // for an operation that did not happen; and the same operation must succeed once the
-// vendor behaves again. The cases run side by side, each with a simulator of its own.
+// vendor behaves again. The cases run side by side, each with a simulator of its own,
+// over the in-memory connection on the virtual clock: the times taken are virtual ones.
 #include "comm/vender.h"
 #include "support/testutil.h"
+#include "virtualvendor.h"
 #include "vendorsim/vendorsim.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +24,6 @@
 
 using namespace testutil;
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -35,7 +36,7 @@ enum class Expect {
 
 struct Fault {
     const char *name;
-    std::function<void(vendorsim::Faults &)> apply; // null: nothing listens on the port
+    std::function<void(vendorsim::Faults &)> apply; // null: nothing listens (every connect is refused)
     Expect expect;
     double limitS;  // the longest a failing operation may take (three attempts)
     double perExchangeS = 0; // time each exchange costs even when it succeeds
@@ -168,19 +169,17 @@ Result runCase(const Fault &fault, const Operation &op, const std::string &logo)
     vendorsim::Faults f;
     if (fault.apply)
         fault.apply(f);
-    vendorsim::Options o;
-    o.port = 0;
-    o.faults = f;
-    vendorsim::Simulator sim(o);
-    if (!sim.start())
-        return {label + "the simulator did not start"};
+    VirtualVendor vendor(f);
+    vendorsim::Simulator &sim = vendor.sim;
+    if (!fault.apply)
+        vendor.connects = [](int) { return CConnectAnswer{CConnectAnswer::Refuse}; };
 
     COrvathVender v;
-    v.SetAddress("127.0.0.1", fault.apply ? sim.port() : portWithNothingListening());
-    const auto t0 = Clock::now();
+    v.SetBackend(vendor.net);
+    const int64_t t0 = vendor.nowMs();
     v.OpenSession(1);
     const std::string outcome = op.run(v, sim, logo);
-    const double took = std::chrono::duration<double>(Clock::now() - t0).count();
+    const double took = double(vendor.nowMs() - t0) / 1000;
 
     const bool succeeded = !outcome.empty();
     const bool shouldSucceed = fault.expect == Expect::Success || (fault.expect == Expect::ReadsFail && !op.isRead);
@@ -193,10 +192,10 @@ Result runCase(const Fault &fault, const Operation &op, const std::string &logo)
         bad << label << "took " << took << " s, limit " << limit << " s\n";
 
     // The vendor behaves again: the same operation succeeds with the true result.
-    sim.setFaults({});
+    vendor.setFaults({});
     if (!fault.apply) {
         v.CloseSession();
-        v.SetAddress("127.0.0.1", sim.port());
+        vendor.connects = nullptr;
         v.OpenSession(1);
     }
     const std::string again = op.run(v, sim, logo);
@@ -204,7 +203,6 @@ Result runCase(const Fault &fault, const Operation &op, const std::string &logo)
         bad << label << "the next operation against a healthy vendor: " << (again.empty() ? "failed" : again)
             << "\n";
     v.CloseSession();
-    sim.stop();
     return {bad.str()};
 }
 

@@ -1,15 +1,16 @@
-// The connection and its time limits, against the simulated vendor and small loopback
-// peers of the test's own. Some tests wait for a real limit (1 s, 6 s, 10 s): they are the
-// only ones that do.
+// The connection against the simulated vendor and small loopback peers of the test's own,
+// on real sockets; tests that would wait out a limit run the simulated vendor over the
+// in-memory connection on the virtual clock (the time limits themselves: test_timelines).
+// One real limit is waited for here, shortened.
 #include "comm/socket.h"
 #include "support/testutil.h"
+#include "virtualvendor.h"
 #include "vendorsim/vendorsim.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <atomic>
 #include <chrono>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -49,6 +50,28 @@ struct SimConnection {
     }
 
     std::unique_ptr<vendorsim::Simulator> sim;
+    CSocketBase sock;
+};
+
+// The same against the simulated vendor over the in-memory connection.
+struct VirtualConnection {
+    explicit VirtualConnection(const vendorsim::Faults &faults = {}) : vendor(faults)
+    {
+        sock.SetBackend(vendor.net);
+        EXPECT_TRUE(sock.OpenConnection());
+    }
+    ~VirtualConnection() { sock.CloseConnection(); }
+
+    bool exchange(const Bytes &request, Bytes *replyOut = nullptr)
+    {
+        uint8_t reply[frame::BufferSize] = {};
+        const bool ok = sock.Exchange(request.data(), request.size(), reply);
+        if (replyOut)
+            replyOut->assign(reply, reply + reply[frame::OfsLen] + 6);
+        return ok;
+    }
+
+    VirtualVendor vendor;
     CSocketBase sock;
 };
 
@@ -106,49 +129,9 @@ TEST(Connection, InvalidReplyFails)
 {
     vendorsim::Faults f;
     f.badBcc = {1};
-    SimConnection c(f);
+    VirtualConnection c(f);
     EXPECT_FALSE(c.exchange(kReadClock));
     EXPECT_TRUE(c.exchange(kReadClock)); // the connection stays usable
-}
-
-TEST(Connection, NoAnswerFailsAfterOneSecond)
-{
-    vendorsim::Faults f;
-    f.noReply = {1};
-    SimConnection c(f);
-    const auto t0 = Clock::now();
-    EXPECT_FALSE(c.exchange(kReadClock));
-    const double s = secondsSince(t0);
-    EXPECT_GE(s, 0.9);
-    EXPECT_LT(s, 3.0);
-}
-
-TEST(Connection, WholeReplyLimit)
-{
-    // The 15-byte clock reply in single bytes 930 ms apart: every gap is under the 1 s
-    // limit of a wait, so only the limit of the whole reply (5 to 6 s after the send) can
-    // decide. Five pieces end after 4.7 s and are in time; seven end after 6.5 s and are
-    // rejected by 6 s, however late the wait that runs past the limit began.
-    struct Case {
-        size_t pieces;
-        bool accepted;
-        double lastByteS;
-    } cases[] = {{5, true, 4.65}, {7, false, 6.51}};
-    for (const Case &c : cases) {
-        vendorsim::Faults f;
-        f.pieces.assign(c.pieces, 1);
-        f.pieceGapMs = 930;
-        SimConnection conn(f);
-        const auto t0 = Clock::now();
-        EXPECT_EQ(conn.exchange(kReadClock), c.accepted) << c.pieces << " pieces";
-        const double s = secondsSince(t0);
-        if (c.accepted) {
-            EXPECT_GE(s, c.lastByteS - 0.1);
-        } else {
-            EXPECT_GE(s, 4.9);
-            EXPECT_LE(s, 6.1) << "a wait ran past the whole-reply limit";
-        }
-    }
 }
 
 TEST(Connection, ReplyIsTakenFromItsSoh)
@@ -203,9 +186,10 @@ TEST(Connection, LateReplyIsDroppedBeforeTheNextRequest)
     vendorsim::Faults f;
     f.delayMs = 1300;
     f.delayOn = {1};
-    SimConnection c(f);
+    VirtualConnection c(f);
     EXPECT_FALSE(c.exchange(kReadClock)); // given up after 1 s
-    std::this_thread::sleep_for(600ms);  // the late reply arrives meanwhile
+    EXPECT_EQ(c.vendor.nowMs(), 1000);
+    c.vendor.net.VirtualClock().AdvanceMs(600); // the late reply arrives meanwhile
     const Bytes readNumber = hex("01 01 03 00 00 03");
     Bytes reply;
     ASSERT_TRUE(c.exchange(readNumber, &reply));
@@ -217,7 +201,7 @@ TEST(Connection, LateReplyIsDroppedBeforeTheNextRequest)
 TEST(Connection, ConnectGivesUpAtTheLimit)
 {
     // A listener whose queue is full drops further connection requests, so the connect
-    // waits; a shortened limit keeps the test quick (the production limit is tested below).
+    // waits; a shortened limit keeps the test quick (the production limit: test_timelines).
     Listener full(0);
     ASSERT_TRUE(full.ok);
     full.fillQueue();
@@ -230,47 +214,4 @@ TEST(Connection, ConnectGivesUpAtTheLimit)
     EXPECT_GE(s, 0.4);
     EXPECT_LT(s, 2.0);
     EXPECT_FALSE(sock.IsConnected());
-}
-
-TEST(Connection, TenSecondsAfterOpeningOnlySendsThatMustWaitFail)
-{
-    ASSERT_EQ(kConnectSendLimitMs, 10000u);
-    // The peer answers one request, then stops reading.
-    Listener l;
-    std::atomic<bool> done{false};
-    std::thread peer([&] {
-        const int fd = ::accept(l.fd, nullptr, nullptr);
-        uint8_t req[6];
-        size_t got = 0;
-        while (got < sizeof req) {
-            const ssize_t r = ::recv(fd, req + got, sizeof req - got, 0);
-            if (r <= 0)
-                break;
-            got += size_t(r);
-        }
-        const Bytes reply = hex("01 90 01 00 00 90");
-        ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-        while (!done)
-            std::this_thread::sleep_for(20ms);
-        ::close(fd);
-    });
-
-    CSocketBase sock;
-    sock.SetAddress("127.0.0.1", l.port);
-    const auto opened = Clock::now();
-    ASSERT_TRUE(sock.OpenConnection());
-    std::this_thread::sleep_until(opened + 10200ms);
-
-    uint8_t reply[frame::BufferSize];
-    EXPECT_TRUE(sock.Exchange(kReadClock.data(), kReadClock.size(), reply)); // sent at once
-
-    // More than the socket buffers hold: the send has to wait, and gives up at once.
-    const std::vector<uint8_t> big(16 << 20, 0x55);
-    const auto t0 = Clock::now();
-    EXPECT_FALSE(sock.Socket()->Send(big.data(), big.size()));
-    EXPECT_LT(secondsSince(t0), 2.0);
-
-    done = true;
-    sock.CloseConnection();
-    peer.join();
 }

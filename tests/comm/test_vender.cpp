@@ -1,6 +1,9 @@
-// Vendor operations and the logo transfer against the simulated vendor on loopback.
+// Vendor operations and the logo transfer against the simulated vendor on loopback. Tests
+// whose vendor makes the tool wait out a limit (VendorOnVirtualClock) run the simulated
+// vendor over the in-memory connection on the virtual clock instead.
 #include "comm/vender.h"
 #include "support/testutil.h"
+#include "virtualvendor.h"
 #include "vendorsim/vendorsim.h"
 
 #include <gtest/gtest.h>
@@ -43,9 +46,16 @@ protected:
 
     void start(vendorsim::Faults faults = {}, bool keepFiles = false)
     {
-        sim = startSimulator(std::move(faults), keepFiles ? tempDir() : std::string());
-        ASSERT_TRUE(sim);
-        vender.SetAddress("127.0.0.1", sim->port());
+        if (onVirtualClock) {
+            virtualVendor = std::make_unique<VirtualVendor>(faults, keepFiles ? tempDir() : std::string());
+            vender.SetBackend(virtualVendor->net);
+            sim = &virtualVendor->sim;
+        } else {
+            realSim = startSimulator(std::move(faults), keepFiles ? tempDir() : std::string());
+            ASSERT_TRUE(realSim);
+            vender.SetAddress("127.0.0.1", realSim->port());
+            sim = realSim.get();
+        }
         ASSERT_TRUE(vender.OpenSession(1));
     }
 
@@ -62,7 +72,7 @@ protected:
 
     std::string writeFile(const std::string &name, const Bytes &bytes)
     {
-        const std::string path = tempDir() + "/" + name;
+        std::string path = tempDir() + "/" + name;
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
                                                     std::streamsize(bytes.size()));
         return path;
@@ -71,13 +81,20 @@ protected:
     // Request frame i as the simulator received it.
     Bytes request(size_t i) const { return sim->requests().at(i); }
 
-    std::unique_ptr<vendorsim::Simulator> sim;
+    bool onVirtualClock = false;
+    std::unique_ptr<vendorsim::Simulator> realSim;
+    std::unique_ptr<VirtualVendor> virtualVendor;
+    vendorsim::Simulator *sim = nullptr;
     COrvathVender vender;
     std::vector<std::string> messages;
     std::vector<VenderMessageIcon> icons;
     fs::path dir;
 };
 
+class VendorOnVirtualClock : public Vendor {
+protected:
+    VendorOnVirtualClock() { onVirtualClock = true; }
+};
 
 } // namespace
 
@@ -195,7 +212,7 @@ TEST_F(Vendor, NonZeroStatusEndsTheCommandAtOnce)
     EXPECT_EQ(sim->exchanges(), 1);
 }
 
-TEST_F(Vendor, ThirdAttemptSucceedsFromSequenceZero)
+TEST_F(VendorOnVirtualClock, ThirdAttemptSucceedsFromSequenceZero)
 {
     vendorsim::Faults f;
     f.noReply = {1, 2};
@@ -207,7 +224,7 @@ TEST_F(Vendor, ThirdAttemptSucceedsFromSequenceZero)
     EXPECT_EQ(req[2][6], 0x50); // first and last block, sequence 0
 }
 
-TEST_F(Vendor, RetryAfterAnInterruptedReplyStartsAfresh)
+TEST_F(VendorOnVirtualClock, RetryAfterAnInterruptedReplyStartsAfresh)
 {
     // The second reply block is garbled in every attempt, so the read fails while the
     // vendor has said "more follows". The next command must still be sent as a command of
@@ -334,7 +351,7 @@ TEST_F(Vendor, LogoFileMissingOrPrinterTypeUnknown)
     EXPECT_EQ(sim->exchanges(), 0);
 }
 
-TEST_F(Vendor, LogoRestartsFromTheFirstBlockAfterAFailedExchange)
+TEST_F(VendorOnVirtualClock, LogoRestartsFromTheFirstBlockAfterAFailedExchange)
 {
     vendorsim::Faults f;
     f.noReply = {5};
@@ -368,7 +385,7 @@ TEST_F(Vendor, LogoRestartsFromTheFirstBlockAfterAFailedExchange)
 // Replies that are not what they seem
 
 
-TEST_F(Vendor, LateReplyNeverAnswersALaterRequest)
+TEST_F(VendorOnVirtualClock, LateReplyNeverAnswersALaterRequest)
 {
     // The clock comes in blocks of two bytes; the second block is 100 ms too late, so the
     // attempt is given up just before it arrives, right after the next attempt's request

@@ -1,6 +1,7 @@
 // The vendor worker: operations in order and one at a time, cancels that end a wait at
 // once, the vendor object's messages handed over with the outcome, and re-connections
 // inside an attempt that cost one reply wait.
+#include "comm/memorynet.h"
 #include "comm/venderworker.h"
 #include "support/testutil.h"
 
@@ -191,19 +192,32 @@ TEST(Worker, MessagesOfAnOperationComeWithItsOutcome)
 
 // A vendor that goes away mid-session: the open connection stops answering and new
 // connects hang. Each attempt's re-connection is given one reply wait (1 s), so a clock
-// read fails after about 3 s (three waits) instead of the opening's 10 s per connect.
+// read fails after about 3 s (three waits) instead of the opening's 10 s per connect. On
+// the virtual clock, through the worker.
 TEST(Worker, AVanishedVendorCostsAClockReadAboutThreeSeconds)
 {
-    Listener gone(0);
+    CMemoryNet gone({[](CMemoryLink &link) {
+                         return link.Index() == 1 ? CConnectAnswer{} : CConnectAnswer{CConnectAnswer::Hang};
+                     },
+                     nullptr});
     COrvathVender vender;
-    vender.SetAddress("127.0.0.1", gone.port);
-    ASSERT_TRUE(vender.OpenSession(1));
-    gone.fillQueue();
-    DeviceDateTime t;
-    const auto t0 = Clock::now();
-    EXPECT_FALSE(vender.ReadClock(t));
-    const double s = secondsSince(t0);
+    vender.SetBackend(gone);
+    Outcomes outcomes;
+    CVenderWorker worker(vender);
+    worker.Post([](COrvathVender &v) { return v.OpenSession(1); }, outcomes.record(1));
+    ASSERT_TRUE(outcomes.waitFor(1));
+    ASSERT_TRUE(outcomes.got[0].second.ok);
+    const int64_t t0 = gone.VirtualClock().NowMs();
+    worker.Post(
+        [](COrvathVender &v) {
+            DeviceDateTime t;
+            return v.ReadClock(t);
+        },
+        outcomes.record(2));
+    worker.Post([](COrvathVender &v) { return !v.CloseSession(); }, outcomes.record(3));
+    ASSERT_TRUE(outcomes.waitFor(3));
+    EXPECT_FALSE(outcomes.got[1].second.ok);
+    const double s = double(gone.VirtualClock().NowMs() - t0) / 1000;
     EXPECT_GT(s, 2.5);
     EXPECT_LT(s, 4.5);
-    vender.CloseSession();
 }

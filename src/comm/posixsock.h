@@ -1,0 +1,57 @@
+#pragma once
+// The POSIX backend: a TCP stream socket whose waits poll the socket and the cancel's
+// wake-up pipe, and the real clocks (steady and calendar).
+#include "comm/transport.h"
+
+#include <cstdint>
+
+struct sockaddr;
+
+class CRealClock : public CCommClock {
+public:
+    Duration Monotonic() const override;
+    Duration Calendar() const override;
+};
+
+// A stream socket whose blocking connect and send give up once the armed limit has passed.
+class CTimeOutSock : public CTransport {
+public:
+    // Every wait also ends, as a failure, when `cancel` is cancelled (null: never).
+    CTimeOutSock(const CCommClock &clock, const CWaitCancel *cancel);
+    ~CTimeOutSock() override;
+    CTimeOutSock(const CTimeOutSock &) = delete;
+    CTimeOutSock &operator=(const CTimeOutSock &) = delete;
+
+    // Looks the numeric address up (no name lookup: it could wait on the network outside
+    // any limit of ours) and connects to it within the limit.
+    bool Connect(const std::string &host, uint16_t port, uint32_t limitMs) override;
+    void ArmLimit(uint32_t limitMs) override { SetTimeOut(limitMs); }
+    bool Send(const uint8_t *bytes, size_t length) override;
+    int WaitReadable(int waitMs) override;
+    int Receive(uint8_t *buffer, size_t size) override;
+    void Close() override;
+
+    // Arms the limit: from now on, a connect or send that waits longer than limitMs
+    // (counted from this call) is abandoned. Returns 1.
+    int SetTimeOut(uint32_t limitMs);
+    // Asked while a connect or send waits: false once the armed limit has passed, which
+    // abandons the waiting call.
+    bool OnMessagePending() const { return m_limit.Pending(); }
+    int handle() const { return m_fd; }
+
+private:
+    // Makes an unconnected TCP socket of the given address family.
+    bool create(int family);
+    bool connectTo(const sockaddr *address, unsigned addressLength);
+    void shutdownSend();
+    void closeSocket();
+    bool waitWritable();
+    // Waits up to waitMs (-1: without end) for `events` on the socket: 1 ready, 0 time
+    // passed, -1 failed or cancelled.
+    int waitFor(short events, int waitMs);
+
+    const CCommClock &m_clock;
+    const CWaitCancel *m_cancel;
+    CTimeLimit m_limit;
+    int m_fd = -1;
+};
