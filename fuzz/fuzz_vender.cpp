@@ -14,8 +14,8 @@
 //  - a success is consistent with the bytes: it needs at least as many well-formed vendor
 //    replies with status 0 as the command has request blocks, and a value read back (clock,
 //    device number, MFP block) is made of data bytes that such replies carried.
-#include "fuzzcheck.h"
 #include "frameoracle.h"
+#include "fuzzcheck.h"
 
 #include "comm/memorynet.h"
 #include "comm/vender.h"
@@ -46,9 +46,8 @@ public:
 
     CMemoryScript script()
     {
-        return {nullptr, [this](CMemoryLink &link, const uint8_t *bytes, size_t length) {
-                    receive(link, bytes, length);
-                }};
+        return {nullptr,
+                [this](CMemoryLink &link, const uint8_t *bytes, size_t length) { receive(link, bytes, length); }};
     }
 
 private:
@@ -132,7 +131,18 @@ uint8_t fromBcd(uint8_t b)
     return uint8_t((b >> 4) * 10 + (b & 0x0F));
 }
 
-enum Op { ReadClockOp, SetClockOp, ReadNumberOp, SetNumberOp, GetPaperOp, GetFaxOp, GetScanOp, SetPaperOp, SendLogoOp, OpCount };
+enum Op {
+    ReadClockOp,
+    SetClockOp,
+    ReadNumberOp,
+    SetNumberOp,
+    GetPaperOp,
+    GetFaxOp,
+    GetScanOp,
+    SetPaperOp,
+    SendLogoOp,
+    OpCount
+};
 
 } // namespace
 

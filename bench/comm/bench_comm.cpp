@@ -48,7 +48,8 @@ std::string writeWorkFile()
     f[6150] = 0x2F;
     for (size_t i = 5; i < 6149; i += 7)
         f[i] = char(0x5A);
-    const auto path = std::filesystem::temp_directory_path() / ("quorvel-bench-" + std::to_string(::getpid()) + ".imp");
+    const auto path =
+        std::filesystem::temp_directory_path() / ("quorvel-bench-" + std::to_string(::getpid()) + ".imp");
     std::ofstream(path, std::ios::binary).write(f.data(), std::streamsize(f.size()));
     return path.string();
 }
@@ -77,7 +78,7 @@ public:
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof a;
         m_ok = m_listen >= 0 && ::bind(m_listen, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
-               ::listen(m_listen, 4) == 0 && ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&a), &len) == 0;
+            ::listen(m_listen, 4) == 0 && ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&a), &len) == 0;
         m_port = ntohs(a.sin_port);
         if (m_ok)
             m_thread = std::thread([this] { serve(); });

@@ -26,8 +26,8 @@ inline constexpr size_t MaxBlockData = 252;
 inline constexpr size_t BufferSize = 262; // request and reply buffers
 
 // Field offsets within a frame.
-inline constexpr size_t OfsType = 1, OfsCmd = 2, OfsSta = 3, OfsLen = 4, OfsStx = 5,
-                        OfsBlockControl = 6, OfsData = 7;
+inline constexpr size_t OfsType = 1, OfsCmd = 2, OfsSta = 3, OfsLen = 4, OfsStx = 5, OfsBlockControl = 6,
+                        OfsData = 7;
 } // namespace frame
 
 // In-memory ring of 100 diagnostic lines of 80 bytes. Each entry is written into the
@@ -44,8 +44,7 @@ public:
     // the line.
     void Trace(const char *format, ...) __attribute__((format(printf, 2, 3)));
     // Entry prefixed with the number as four upper-case hexadecimal digits and a colon.
-    void TraceNumbered(uint16_t number, const char *format, ...)
-        __attribute__((format(printf, 3, 4)));
+    void TraceNumbered(uint16_t number, const char *format, ...) __attribute__((format(printf, 3, 4)));
 
     int index() const { return m_index; }
     // Raw line i (0-99), up to its terminating NUL.
@@ -66,17 +65,17 @@ struct RequestInput {
     uint8_t type = frame::TypeRequest;
     uint8_t cmd = 0;
     uint8_t sta = 0;
-    uint8_t sequence = 0;          // 0-15
+    uint8_t sequence = 0; // 0-15
     const uint8_t *data = nullptr; // the command's whole data, may be null when total is 0
-    size_t total = 0;              // 0-65535
-    size_t offset = 0;             // first byte not yet sent
-    bool replyCollected = false;   // reply data have been collected for this command
-    uint8_t lastReplyFlags = 0;    // block flags of the last reply (high-nibble value)
+    size_t total = 0; // 0-65535
+    size_t offset = 0; // first byte not yet sent
+    bool replyCollected = false; // reply data have been collected for this command
+    uint8_t lastReplyFlags = 0; // block flags of the last reply (high-nibble value)
 };
 
 struct BuiltRequest {
     size_t length = 0; // bytes of the frame in the buffer
-    size_t count = 0;  // data bytes of this block
+    size_t count = 0; // data bytes of this block
     uint8_t flags = 0; // block flags of this block
 };
 
@@ -87,10 +86,10 @@ BuiltRequest BuildRequestFrame(const RequestInput &in, uint8_t *buffer);
 // do the bytes of the frame being examined: a frame whose bytes come in over several calls
 // is checked as a whole. Once complete, frame[0, writeIndex) is the frame recognised.
 struct FrameChecker {
-    int state = 0;          // 0 idle ... 8 complete
-    size_t writeIndex = 0;  // next position in the accumulation buffer
+    int state = 0; // 0 idle ... 8 complete
+    size_t writeIndex = 0; // next position in the accumulation buffer
     size_t bufferLength = 0; // bytes given to the call under way (0 between calls)
-    uint8_t len = 0;        // LEN of the frame being examined
+    uint8_t len = 0; // LEN of the frame being examined
     uint8_t frame[frame::BufferSize] = {}; // the accumulation buffer
     // Where the frame begins within the bytes of the call in which its SOH came (valid when
     // the checker was reset before that call), and its length once complete (LEN + 6).

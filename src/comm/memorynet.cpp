@@ -102,8 +102,10 @@ public:
         auto link = std::make_unique<CMemoryLink>(m_clock, m_net.Connects() + 1, host, port);
         CMemoryLink *peer = link.get();
         m_net.m_links.push_back(std::move(link));
-        const CConnectAnswer answer = m_net.m_script.onConnect ? m_net.m_script.onConnect(*peer) : CConnectAnswer{};
-        const int64_t due = answer.kind == CConnectAnswer::Hang ? -1 : m_clock.NowMs() + std::max<int64_t>(0, answer.afterMs);
+        const CConnectAnswer answer =
+            m_net.m_script.onConnect ? m_net.m_script.onConnect(*peer) : CConnectAnswer{};
+        const int64_t due =
+            answer.kind == CConnectAnswer::Hang ? -1 : m_clock.NowMs() + std::max<int64_t>(0, answer.afterMs);
         const bool completed = (due >= 0 && due <= m_clock.NowMs()) || waitUnderLimit(due);
         if (!completed || answer.kind != CConnectAnswer::Accept) {
             peer->m_toolClosed = true;

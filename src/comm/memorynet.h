@@ -53,7 +53,7 @@ struct CConnectAnswer {
     enum Kind {
         Accept, // the connect succeeds afterMs after it was asked for
         Refuse, // it fails afterMs after it was asked for
-        Hang,   // it never completes: the connect limit ends it
+        Hang, // it never completes: the connect limit ends it
     };
     Kind kind = Accept;
     int64_t afterMs = 0;

@@ -19,7 +19,6 @@ void CWaitCancel::Begin(uint64_t ticket)
 // ---------------------------------------------------------------------------------------
 // CSocketBase
 
-
 CSocketBase::CSocketBase() = default;
 
 CSocketBase::~CSocketBase() = default;
@@ -116,7 +115,8 @@ bool CSocketBase::findReplyFrame(uint8_t *collected, size_t &have, uint8_t *repl
     // with the byte after that SOH, so a false start cannot swallow the real frame.
     size_t start = 0;
     for (;;) {
-        const uint8_t *soh = static_cast<const uint8_t *>(std::memchr(collected + start, frame::SOH, have - start));
+        const uint8_t *soh =
+            static_cast<const uint8_t *>(std::memchr(collected + start, frame::SOH, have - start));
         if (!soh) {
             have = 0; // nothing there can begin a frame any more
             return true;

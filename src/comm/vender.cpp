@@ -240,7 +240,7 @@ bool COrvathVender::ReadClock(DeviceDateTime &out)
 
 bool COrvathVender::SetClock(const DeviceDateTime &in)
 {
-    const uint8_t data[6] = {toBcd(in.year), toBcd(in.month), toBcd(in.day),
+    const uint8_t data[6] = {toBcd(in.year), toBcd(in.month),  toBcd(in.day),
                              toBcd(in.hour), toBcd(in.minute), toBcd(in.second)};
     return sendPacket(vendercmd::SetClock, sizeof data, data);
 }
@@ -279,7 +279,7 @@ bool COrvathVender::SendLogo(int printerType, const std::string &path)
 
     // Opening never waits (a FIFO would), and only a regular file is read.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st{};
+    struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         if (fd >= 0)
             ::close(fd);

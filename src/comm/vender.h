@@ -27,8 +27,8 @@ inline constexpr size_t kDeviceNumberLength = 6;
 
 // Selector of the MFP parameter block carried by one get or set.
 enum class MfpParamKind : uint16_t {
-    Paper = 0,        // the ten paper entries, 110 bytes
-    FaxLine2 = 1,     // 1 byte
+    Paper = 0, // the ten paper entries, 110 bytes
+    FaxLine2 = 1, // 1 byte
     ScanCharging = 2, // 1 byte
 };
 inline constexpr size_t kMfpPaperBlockSize = 110;
@@ -118,9 +118,9 @@ private:
     uint8_t m_cmd = 0;
     uint8_t m_sta = 0;
     uint8_t m_blockFlags = 0;
-    uint8_t m_lastReplyFlags = 0;  // of the latest vendor reply in this attempt (0 without a data part)
+    uint8_t m_lastReplyFlags = 0; // of the latest vendor reply in this attempt (0 without a data part)
     uint8_t m_lastReplyStatus = 0; // of the latest vendor reply in this attempt
-    bool m_sessionOpen = false;       // between a successful OpenSession and CloseSession
+    bool m_sessionOpen = false; // between a successful OpenSession and CloseSession
     bool m_connectionSuspect = false; // an exchange failed: a late reply may still come
     size_t m_blockCount = 0;
     uint8_t m_sequence = 0;

@@ -5,8 +5,8 @@
 // over the in-memory connection on the virtual clock: the times taken are virtual ones.
 #include "comm/vender.h"
 #include "support/testutil.h"
-#include "virtualvendor.h"
 #include "vendorsim/vendorsim.h"
+#include "virtualvendor.h"
 
 #include <gtest/gtest.h>
 
@@ -29,16 +29,16 @@ namespace {
 
 // What a fault lets an operation come to.
 enum class Expect {
-    Success,    // the true result
-    Failure,    // a failure
-    ReadsFail,  // reads fail (their data are missing), settings succeed
+    Success, // the true result
+    Failure, // a failure
+    ReadsFail, // reads fail (their data are missing), settings succeed
 };
 
 struct Fault {
     const char *name;
     std::function<void(vendorsim::Faults &)> apply; // null: nothing listens (every connect is refused)
     Expect expect;
-    double limitS;  // the longest a failing operation may take (three attempts)
+    double limitS; // the longest a failing operation may take (three attempts)
     double perExchangeS = 0; // time each exchange costs even when it succeeds
 };
 
@@ -54,7 +54,11 @@ const std::vector<Fault> &faults()
 {
     static const std::vector<Fault> list = {
         {"no reply", [](vendorsim::Faults &f) { f.noReply = every(); }, Expect::Failure, 3 * 1.0},
-        {"reply in pieces", [](vendorsim::Faults &f) { f.pieces = {3, 2}; f.pieceGapMs = 150; },
+        {"reply in pieces",
+         [](vendorsim::Faults &f) {
+             f.pieces = {3, 2};
+             f.pieceGapMs = 150;
+         },
          Expect::Success, 0, 0.3},
         {"reply slower than a wait", [](vendorsim::Faults &f) { f.delayMs = 1100; }, Expect::Failure, 3 * 1.0},
         // Every gap under the 1 s of a wait; junk in front makes even a six-byte reply
@@ -74,15 +78,19 @@ const std::vector<Fault> &faults()
         {"close mid-reply", [](vendorsim::Faults &f) { f.closeMidReply = every(); }, Expect::Failure, 0.5},
         {"bytes after the frame", [](vendorsim::Faults &f) { f.trailing = 9; }, Expect::Success, 0},
         {"late reply to the previous request",
-         [](vendorsim::Faults &f) { f.delayMs = 1100; f.delayOn = {1}; }, Expect::Success, 0, 0},
-        {"acknowledgement without data", [](vendorsim::Faults &f) { f.ackOnly = every(); }, Expect::ReadsFail, 0.5},
+         [](vendorsim::Faults &f) {
+             f.delayMs = 1100;
+             f.delayOn = {1};
+         },
+         Expect::Success, 0, 0},
+        {"acknowledgement without data", [](vendorsim::Faults &f) { f.ackOnly = every(); }, Expect::ReadsFail,
+         0.5},
         {"request echoed", [](vendorsim::Faults &f) { f.echo = every(); }, Expect::Failure, 0.5},
         {"junk before the SOH", [](vendorsim::Faults &f) { f.junkBefore = 11; }, Expect::Success, 0},
         {"nothing listening", nullptr, Expect::Failure, 0.5},
     };
     return list;
 }
-
 
 // One vendor operation: runs it, and when it reports success, checks that the result is
 // the vendor's truth (a read) or that the vendor's state changed (a setting).
@@ -103,7 +111,8 @@ const std::vector<Operation> &operations()
              DeviceDateTime t{};
              if (!v.ReadClock(t))
                  return "";
-             return std::fabs(double(asTime(t) - std::time(nullptr))) <= 3 ? "ok" : "a clock that is not the vendor's";
+             return std::fabs(double(asTime(t) - std::time(nullptr))) <= 3 ? "ok"
+                                                                           : "a clock that is not the vendor's";
          }},
         {"clock set", false, 1,
          [](COrvathVender &v, vendorsim::Simulator &sim, const std::string &) -> std::string {
@@ -130,7 +139,8 @@ const std::vector<Operation> &operations()
              const int before = sim.logosReceived();
              if (!v.SendLogo(1, logo))
                  return "";
-             return sim.logosReceived() > before && sim.receivedLogo() == sampleWorkFile() ? "ok" : "no logo arrived";
+             return sim.logosReceived() > before && sim.receivedLogo() == sampleWorkFile() ? "ok"
+                                                                                           : "no logo arrived";
          }},
         {"MFP get", true, 1,
          [](COrvathVender &v, vendorsim::Simulator &sim, const std::string &) -> std::string {
@@ -141,7 +151,9 @@ const std::vector<Operation> &operations()
              uint8_t block[kMfpPaperBlockSize] = {};
              if (!v.GetMfpParameter(MfpParamKind::Paper, block))
                  return "";
-             return std::equal(block, block + kMfpPaperBlockSize, set.begin()) ? "ok" : "a block that is not the vendor's";
+             return std::equal(block, block + kMfpPaperBlockSize, set.begin())
+                 ? "ok"
+                 : "a block that is not the vendor's";
          }},
         {"MFP set", false, 1,
          [](COrvathVender &v, vendorsim::Simulator &sim, const std::string &) -> std::string {
@@ -160,7 +172,6 @@ const std::vector<Operation> &operations()
 struct Result {
     std::string report; // empty when the case held
 };
-
 
 Result runCase(const Fault &fault, const Operation &op, const std::string &logo)
 {
@@ -182,7 +193,8 @@ Result runCase(const Fault &fault, const Operation &op, const std::string &logo)
     const double took = double(vendor.nowMs() - t0) / 1000;
 
     const bool succeeded = !outcome.empty();
-    const bool shouldSucceed = fault.expect == Expect::Success || (fault.expect == Expect::ReadsFail && !op.isRead);
+    const bool shouldSucceed =
+        fault.expect == Expect::Success || (fault.expect == Expect::ReadsFail && !op.isRead);
     if (succeeded && outcome != "ok")
         bad << label << "success reported, but " << outcome << "\n";
     if (succeeded != shouldSucceed)
@@ -214,12 +226,14 @@ TEST(FaultMatrix, EveryOperationAgainstEveryMisbehaviour)
     fs::create_directories(dir);
     const std::string logo = (dir / "shoplogo.imp").string();
     const Bytes file = sampleWorkFile();
-    std::ofstream(logo, std::ios::binary).write(reinterpret_cast<const char *>(file.data()), std::streamsize(file.size()));
+    std::ofstream(logo, std::ios::binary)
+        .write(reinterpret_cast<const char *>(file.data()), std::streamsize(file.size()));
 
     std::vector<std::future<Result>> running;
     for (const Fault &fault : faults())
         for (const Operation &op : operations())
-            running.push_back(std::async(std::launch::async, [&fault, &op, &logo] { return runCase(fault, op, logo); }));
+            running.push_back(
+                std::async(std::launch::async, [&fault, &op, &logo] { return runCase(fault, op, logo); }));
     for (auto &r : running) {
         const Result res = r.get();
         EXPECT_TRUE(res.report.empty()) << res.report;

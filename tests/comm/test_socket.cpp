@@ -4,8 +4,8 @@
 // One real limit is waited for here, shortened.
 #include "comm/socket.h"
 #include "support/testutil.h"
-#include "virtualvendor.h"
 #include "vendorsim/vendorsim.h"
+#include "virtualvendor.h"
 
 #include <gtest/gtest.h>
 

@@ -3,20 +3,20 @@
 // vendor over the in-memory connection on the virtual clock instead.
 #include "comm/vender.h"
 #include "support/testutil.h"
-#include "virtualvendor.h"
 #include "vendorsim/vendorsim.h"
+#include "virtualvendor.h"
 
 #include <gtest/gtest.h>
 
 #include <QImage>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <atomic>
-#include <ctime>
 #include <netinet/in.h>
 #include <poll.h>
 #include <set>
@@ -63,8 +63,8 @@ protected:
     {
         if (dir.empty()) {
             dir = fs::temp_directory_path() /
-                  ("quorvel-comm-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                ("quorvel-comm-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
             fs::create_directories(dir);
         }
         return dir.string();
@@ -73,8 +73,8 @@ protected:
     std::string writeFile(const std::string &name, const Bytes &bytes)
     {
         std::string path = tempDir() + "/" + name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
-                                                    std::streamsize(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
         return path;
     }
 
@@ -384,7 +384,6 @@ TEST_F(VendorOnVirtualClock, LogoRestartsFromTheFirstBlockAfterAFailedExchange)
 // ---------------------------------------------------------------------------------------
 // Replies that are not what they seem
 
-
 TEST_F(VendorOnVirtualClock, LateReplyNeverAnswersALaterRequest)
 {
     // The clock comes in blocks of two bytes; the second block is 100 ms too late, so the
@@ -409,8 +408,8 @@ TEST_F(VendorOnVirtualClock, LateReplyNeverAnswersALaterRequest)
         ASSERT_TRUE(vender.ReadClock(t)) << c.what;
         const std::time_t expected = std::time(nullptr) - 400LL * 24 * 3600;
         EXPECT_LE(std::abs(double(asTime(t) - expected)), 3.0)
-            << c.what << ": read " << int(t.year) << "/" << int(t.month) << "/" << int(t.day) << " "
-            << int(t.hour) << ":" << int(t.minute);
+            << c.what << ": read " << int(t.year) << "/" << int(t.month) << "/" << int(t.day) << " " << int(t.hour)
+            << ":" << int(t.minute);
         vender.CloseSession();
     }
 

@@ -24,12 +24,9 @@ public:
         : net({}, calendarStart), sim(options(std::move(outDir)))
     {
         setFaults(faults);
-        net.SetScript({[this](CMemoryLink &link) {
-                           return connects ? connects(link.Index()) : CConnectAnswer{};
-                       },
-                       [this](CMemoryLink &link, const uint8_t *bytes, size_t length) {
-                           answer(link, bytes, length);
-                       }});
+        net.SetScript(
+            {[this](CMemoryLink &link) { return connects ? connects(link.Index()) : CConnectAnswer{}; },
+             [this](CMemoryLink &link, const uint8_t *bytes, size_t length) { answer(link, bytes, length); }});
     }
     VirtualVendor(const VirtualVendor &) = delete;
     VirtualVendor &operator=(const VirtualVendor &) = delete;
@@ -99,7 +96,8 @@ private:
         }
         size_t off = 0;
         for (size_t i = 0; i <= fl.pieces.size() && off < reply.size(); ++i) {
-            const size_t take = i < fl.pieces.size() ? std::min(fl.pieces[i], reply.size() - off) : reply.size() - off;
+            const size_t take =
+                i < fl.pieces.size() ? std::min(fl.pieces[i], reply.size() - off) : reply.size() - off;
             if (off)
                 at += fl.pieceGapMs;
             link.Deliver(at, reply.data() + off, take);
