@@ -11,6 +11,7 @@
 #include "comm/memorynet.h"
 #include "comm/vender.h"
 #include "comm/venderworker.h"
+#include "support/loopback.h"
 
 #include <benchmark/benchmark.h>
 
@@ -72,35 +73,26 @@ class BareResponder {
 public:
     BareResponder()
     {
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        m_ok = m_listen >= 0 && ::bind(m_listen, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
-            ::listen(m_listen, 4) == 0 && ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&a), &len) == 0;
-        m_port = ntohs(a.sin_port);
-        if (m_ok)
+        if (m_listener.ok)
             m_thread = std::thread([this] { serve(); });
     }
     ~BareResponder()
     {
-        ::shutdown(m_listen, SHUT_RDWR); // ends the accept
+        ::shutdown(m_listener.fd, SHUT_RDWR); // ends the accept
         if (m_thread.joinable())
             m_thread.join();
-        ::close(m_listen);
     }
     BareResponder(const BareResponder &) = delete;
     BareResponder &operator=(const BareResponder &) = delete;
 
-    bool ok() const { return m_ok; }
-    uint16_t port() const { return m_port; }
+    bool ok() const { return m_listener.ok; }
+    uint16_t port() const { return m_listener.port; }
 
 private:
     void serve()
     {
         for (;;) {
-            const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+            const int fd = ::accept4(m_listener.fd, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0)
                 return;
             int one = 1;
@@ -116,9 +108,7 @@ private:
         }
     }
 
-    int m_listen = -1;
-    uint16_t m_port = 0;
-    bool m_ok = false;
+    testutil::Listener m_listener{4};
     std::thread m_thread;
 };
 

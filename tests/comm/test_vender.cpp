@@ -470,14 +470,9 @@ TEST_F(Vendor, MoreFollowsWithoutDataEndsTheAttempt)
 {
     // A peer that answers every request with "more follows" and no data would be asked
     // for more for ever.
-    const int lfd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(lfd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(lfd, 8), 0);
-    socklen_t len = sizeof a;
-    ::getsockname(lfd, reinterpret_cast<sockaddr *>(&a), &len);
+    const testutil::Listener listener(8);
+    ASSERT_TRUE(listener.ok);
+    const int lfd = listener.fd;
     std::atomic<int> requests{0};
     std::atomic<bool> done{false};
     std::thread peer([&] {
@@ -496,14 +491,13 @@ TEST_F(Vendor, MoreFollowsWithoutDataEndsTheAttempt)
             ::close(fd);
         }
     });
-    vender.SetAddress("127.0.0.1", ntohs(a.sin_port));
+    vender.SetAddress("127.0.0.1", listener.port);
     ASSERT_TRUE(vender.OpenSession(1));
     DeviceDateTime t{};
     EXPECT_FALSE(vender.ReadClock(t));
     vender.CloseSession();
     done = true;
     peer.join();
-    ::close(lfd);
     EXPECT_LE(requests.load(), 3);
 }
 
