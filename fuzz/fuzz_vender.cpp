@@ -13,13 +13,15 @@
 //    area itself);
 //  - a success is consistent with the bytes: it needs at least as many well-formed vendor
 //    replies with status 0 as the command has request blocks, and a value read back (clock,
-//    device number, MFP block) is made of data bytes that such replies carried.
+//    device number, MFP block) is made of data bytes that such replies carried, each reply
+//    found within the bytes that answered one request, in the order they answered.
 #include "frameoracle.h"
 #include "fuzzcheck.h"
 
 #include "comm/memorynet.h"
 #include "comm/vender.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -94,35 +96,78 @@ private:
 
 std::string g_workFile;
 
-// Every well-formed vendor reply with status 0 anywhere in the bytes: how many, and the
-// data they carry, in order.
-struct Evidence {
-    size_t replies = 0;
-    Bytes data;
-};
-
-void evidenceIn(const Bytes &all, Evidence &e)
+// Every well-formed vendor reply with status 0 anywhere in the bytes: how many.
+size_t goodRepliesIn(const Bytes &all)
 {
-    e.replies = 0;
-    e.data.clear();
+    size_t n = 0;
     for (size_t s = 0; s + 6 <= all.size(); ++s) {
         const uint8_t *f = all.data() + s;
         const size_t len = f[4];
-        if (f[1] != 0x90 || f[3] != 0 || s + len + 6 > all.size() || !isWellFormedFrame(f, len + 6))
-            continue;
-        ++e.replies;
-        if (len > 3)
-            e.data.insert(e.data.end(), f + 7, f + 4 + len);
+        if (f[1] == 0x90 && f[3] == 0 && s + len + 6 <= all.size() && isWellFormedFrame(f, len + 6))
+            ++n;
+    }
+    return n;
+}
+
+// The data part of a well-formed vendor reply with status 0 (empty for one without data).
+struct Part {
+    const uint8_t *data;
+    size_t length;
+};
+
+// Such parts found at any offset in the bytes of one reply. Each exchange takes its frame
+// from the bytes of the one reply that answers it (what is left of an earlier one is dropped
+// before the request), so frames are looked for reply by reply, not across them.
+void partsIn(const Reply &r, std::vector<Part> &out)
+{
+    out.clear();
+    for (size_t s = 0; s + 6 <= r.length; ++s) {
+        const uint8_t *f = r.bytes + s;
+        const size_t len = f[4];
+        if (f[1] == 0x90 && f[3] == 0 && s + len + 6 <= r.length && isWellFormedFrame(f, len + 6))
+            out.push_back({f + 7, len > 3 ? len - 3 : 0});
     }
 }
 
-bool contains(const Bytes &hay, const uint8_t *needle, size_t n)
+// True when a value of n bytes (byte i compared with a data byte by same(dataByte, i)) lies
+// within the data of consecutive replies, one part taken from each, as the reply data the
+// exchanges of one attempt collect do.
+template <class Same> bool readableFrom(const std::vector<std::vector<Part>> &parts, size_t n, Same same)
 {
-    if (n > hay.size())
-        return false;
-    for (size_t k = 0; k + n <= hay.size(); ++k)
-        if (std::memcmp(hay.data() + k, needle, n) == 0)
-            return true;
+    auto match = [&](const Part &c, size_t from, size_t valueAt, size_t count) {
+        for (size_t j = 0; j < count; ++j)
+            if (!same(c.data[from + j], valueAt + j))
+                return false;
+        return true;
+    };
+    // matched[p]: the first p bytes of the value end with the parts taken so far.
+    std::vector<char> matched(n + 1, 0), next(n + 1, 0);
+    for (const std::vector<Part> &reply : parts) {
+        std::fill(next.begin(), next.end(), 0);
+        for (const Part &c : reply) {
+            // The value begins in this part ...
+            for (size_t k = 0; k < c.length; ++k) {
+                const size_t m = std::min(c.length - k, n);
+                if (match(c, k, 0, m)) {
+                    if (m == n)
+                        return true;
+                    next[m] = 1;
+                }
+            }
+            // ... or goes on in it.
+            for (size_t p = 1; p < n; ++p) {
+                if (!matched[p])
+                    continue;
+                const size_t m = std::min(c.length, n - p);
+                if (match(c, 0, p, m)) {
+                    if (p + m == n)
+                        return true;
+                    next[p + m] = 1;
+                }
+            }
+        }
+        matched.swap(next);
+    }
     return false;
 }
 
@@ -170,7 +215,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Kept from input to input, so that their room is not made anew every time.
     static std::vector<Reply> replies;
     static Bytes all;
-    static Evidence ev;
     replies.clear();
     all.clear();
     while (in.left() && replies.size() < 64) {
@@ -179,7 +223,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         replies.push_back({p, n});
         all.insert(all.end(), p, p + n);
     }
-    evidenceIn(all, ev);
 
     ScriptedVendor vendor(replies);
     CMemoryNet net(vendor.script());
@@ -248,30 +291,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                v->ReplyDataCount());
     if (!ok)
         return 0;
-    FUZZ_CHECK(ev.replies >= blocks, "operation %d succeeded with %zu good replies for %zu blocks", int(op),
-               ev.replies, blocks);
+    const size_t good = goodRepliesIn(all);
+    FUZZ_CHECK(good >= blocks, "operation %d succeeded with %zu good replies for %zu blocks", int(op), good,
+               blocks);
+    static std::vector<std::vector<Part>> parts;
+    parts.resize(replies.size());
+    for (size_t i = 0; i < replies.size(); ++i)
+        partsIn(replies[i], parts[i]);
     switch (op) {
     case ReadClockOp: {
         const uint8_t got[6] = {clock.year, clock.month, clock.day, clock.hour, clock.minute, clock.second};
-        bool found = false;
-        for (size_t k = 0; !found && k + 6 <= ev.data.size(); ++k) {
-            found = true;
-            for (size_t i = 0; i < 6; ++i)
-                found = found && fromBcd(ev.data[k + i]) == got[i];
-        }
-        FUZZ_CHECK(found, "clock %u/%u/%u %u:%u:%u read from %zu data bytes", got[0], got[1], got[2], got[3],
-                   got[4], got[5], ev.data.size());
+        FUZZ_CHECK(readableFrom(parts, 6, [&](uint8_t b, size_t i) { return fromBcd(b) == got[i]; }),
+                   "clock %u/%u/%u %u:%u:%u read from no reply data", got[0], got[1], got[2], got[3], got[4],
+                   got[5]);
         break;
     }
     case ReadNumberOp:
-        FUZZ_CHECK(contains(ev.data, reinterpret_cast<const uint8_t *>(number), kDeviceNumberLength),
-                   "device number \"%s\" read from %zu data bytes", number, ev.data.size());
+        FUZZ_CHECK(
+            readableFrom(parts, kDeviceNumberLength, [&](uint8_t b, size_t i) { return b == uint8_t(number[i]); }),
+            "device number \"%s\" read from no reply data", number);
         break;
     case GetPaperOp:
     case GetFaxOp:
     case GetScanOp:
-        FUZZ_CHECK(contains(ev.data, block, blockSize), "MFP block of %zu bytes read from %zu data bytes",
-                   blockSize, ev.data.size());
+        FUZZ_CHECK(readableFrom(parts, blockSize, [&](uint8_t b, size_t i) { return b == block[i]; }),
+                   "MFP block of %zu bytes read from no reply data", blockSize);
         break;
     default:
         break;

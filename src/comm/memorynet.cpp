@@ -182,6 +182,13 @@ private:
     // within the armed limit: true when it came in time.
     bool waitUnderLimit(int64_t due)
     {
+        if (!m_limit.Armed()) {
+            // Without a limit only what is due can end the wait (what never comes would
+            // keep a socket waiting for ever: here it fails).
+            if (due >= 0)
+                m_clock.AdvanceTo(atMsTime(due));
+            return due >= 0;
+        }
         for (;;) {
             if (!m_limit.Pending() || cancelled())
                 return false; // the limit has passed: abandon the call
