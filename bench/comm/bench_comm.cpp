@@ -2,7 +2,8 @@
 // trips of the same frame sizes (24 frames of 261 bytes and one of 114, each answered by
 // 6 bytes). Both run against the same bare responder on loopback, which reads each request
 // frame and acknowledges it at once, so the ratio counts only what the tool's side adds to
-// the round trips. The transfer should take at most 1.1 times the bare round trips.
+// the round trips (its own reads and waits around each request, the frames, the trace), the
+// aim being at most 1.1 times the bare round trips.
 //
 // The same transfer through the vendor worker (as the desktop tool makes it), and over the
 // in-memory connection on the virtual clock (the protocol's own work, without a network).
