@@ -25,15 +25,18 @@ bool IsNumericAddress(const std::string &text)
 
 CWaitCancel::CWaitCancel()
 {
-    if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
-        m_wake[0] = m_wake[1] = -1; // cancels then only take effect at the next wait's end
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+        m_wake[0] = fds[0];
+        m_wake[1] = fds[1];
+    } // otherwise cancels only take effect at the next wait's end
 }
 
 CWaitCancel::~CWaitCancel()
 {
-    for (int fd : m_wake)
+    for (std::intptr_t fd : m_wake)
         if (fd >= 0)
-            ::close(fd);
+            ::close(int(fd));
 }
 
 void CWaitCancel::CancelUpTo(uint64_t ticket)
@@ -44,7 +47,7 @@ void CWaitCancel::CancelUpTo(uint64_t ticket)
     if (m_wake[1] >= 0) {
         const uint8_t one = 1;
         // A full pipe already wakes every wait; nothing is lost when this write fails.
-        [[maybe_unused]] const ssize_t r = ::write(m_wake[1], &one, 1);
+        [[maybe_unused]] const ssize_t r = ::write(int(m_wake[1]), &one, 1);
     }
 }
 
@@ -53,21 +56,8 @@ void CWaitCancel::Clear() const
     if (m_wake[0] < 0)
         return;
     uint8_t scratch[64];
-    while (::read(m_wake[0], scratch, sizeof scratch) > 0) {
+    while (::read(int(m_wake[0]), scratch, sizeof scratch) > 0) {
     }
-}
-
-// ---------------------------------------------------------------------------------------
-// CRealClock
-
-CCommClock::Duration CRealClock::Monotonic() const
-{
-    return std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now().time_since_epoch());
-}
-
-CCommClock::Duration CRealClock::Calendar() const
-{
-    return std::chrono::duration_cast<Duration>(std::chrono::system_clock::now().time_since_epoch());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -109,7 +99,7 @@ int CTimeOutSock::waitFor(short events, int waitMs)
                 return 0;
             left = int(ms);
         }
-        pollfd p[2] = {{m_fd, events, 0}, {m_cancel ? m_cancel->WakeHandle() : -1, POLLIN, 0}};
+        pollfd p[2] = {{m_fd, events, 0}, {m_cancel ? int(m_cancel->WakeHandle()) : -1, POLLIN, 0}};
         const int r = ::poll(p, p[1].fd >= 0 ? 2 : 1, left);
         if (r < 0) {
             if (errno == EINTR)
@@ -281,4 +271,9 @@ CCommBackend &PosixBackend()
 {
     static CPosixBackend backend;
     return backend;
+}
+
+CCommBackend &SystemBackend()
+{
+    return PosixBackend();
 }

@@ -7,12 +7,6 @@
 
 struct sockaddr;
 
-class CRealClock : public CCommClock {
-public:
-    Duration Monotonic() const override;
-    Duration Calendar() const override;
-};
-
 // A stream socket whose blocking connect and send give up once the armed limit has passed.
 class CTimeOutSock : public CTransport {
 public:
@@ -55,3 +49,6 @@ private:
     CTimeLimit m_limit;
     int m_fd = -1;
 };
+
+// POSIX sockets and the real clocks, shared by every connection (SystemBackend() here).
+CCommBackend &PosixBackend();

@@ -10,6 +10,7 @@
 #include "comm/transport.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -27,9 +28,10 @@ inline constexpr uint32_t kReconnectLimitMs = 1000;
 // Lets another thread end the connection's waits at once. Operations are numbered
 // (tickets, counting up); the one running announces its ticket (Begin), and a cancel ends
 // every operation whose ticket is at or below the one given. A cancel wakes a wait through
-// a pipe, so a wait for a connect, a send or a reply returns without its time running out.
-// The pipe is the POSIX backend's (posixsock.cpp); a wait of the in-memory backend asks
-// Cancelled() instead.
+// a wake-up handle that the socket's waits watch beside the socket, so a wait for a
+// connect, a send or a reply returns without its time running out. The handle is the
+// system backend's (a pipe in posixsock.cpp, a loopback datagram socket in winsock.cpp); a
+// wait of the in-memory backend asks Cancelled() instead.
 class CWaitCancel {
 public:
     CWaitCancel();
@@ -42,14 +44,15 @@ public:
     // The thread that waits: the operation with `ticket` starts.
     void Begin(uint64_t ticket);
     bool Cancelled() const { return m_running != 0 && m_running <= m_cancelledUpTo.load(); }
-    // Readable once a cancel has been made since the last Clear.
-    int WakeHandle() const { return m_wake[0]; }
+    // Readable once a cancel has been made since the last Clear (a descriptor or a socket
+    // handle of the system backend; -1 when there is none).
+    std::intptr_t WakeHandle() const { return m_wake[0]; }
     // Takes the wake-up bytes out of the pipe (the thread that waits, when the cancel was
     // not for its operation).
     void Clear() const;
 
 private:
-    int m_wake[2] = {-1, -1};
+    std::intptr_t m_wake[2] = {-1, -1};
     uint64_t m_running = 0; // only the thread that waits reads and writes it
     std::atomic<uint64_t> m_cancelledUpTo{0};
 };
@@ -67,7 +70,7 @@ public:
     CSocketBase(const CSocketBase &) = delete;
     CSocketBase &operator=(const CSocketBase &) = delete;
 
-    // What the connection runs on: PosixBackend() unless set otherwise. Set it while no
+    // What the connection runs on: SystemBackend() unless set otherwise. Set it while no
     // connection is open; the backend must outlive the connection.
     void SetBackend(CCommBackend &backend) { m_backend = &backend; }
     CCommBackend &Backend() const { return *m_backend; }
@@ -117,7 +120,7 @@ private:
     TraceLog m_trace;
     std::string m_host = "127.0.0.1";
     uint16_t m_port = 9004;
-    CCommBackend *m_backend = &PosixBackend();
+    CCommBackend *m_backend = &SystemBackend();
     std::unique_ptr<CTransport> m_sock;
     uint32_t m_limitMs = kConnectSendLimitMs;
 };

@@ -2,6 +2,16 @@
 
 #include <algorithm>
 
+CCommClock::Duration CRealClock::Monotonic() const
+{
+    return std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now().time_since_epoch());
+}
+
+CCommClock::Duration CRealClock::Calendar() const
+{
+    return std::chrono::duration_cast<Duration>(std::chrono::system_clock::now().time_since_epoch());
+}
+
 void CTimeLimit::Arm(uint32_t limitMs)
 {
     m_start = m_clock->Monotonic();

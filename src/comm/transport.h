@@ -3,8 +3,9 @@
 // table of functions. The connection (CSocketBase) holds the protocol's limits and its
 // receive loop; a backend gives it the two times it reads and makes the connections.
 //
-// Backends: POSIX sockets with the real clocks (posixsock.h, the default), and an
-// in-memory peer on a virtual clock for tests, fuzzing and benchmarks (memorynet.h).
+// Backends: the system's sockets with the real clocks (the default: POSIX sockets in
+// posixsock.h, Winsock in winsock.h, one of them built), and an in-memory peer on a
+// virtual clock for tests, fuzzing and benchmarks (memorynet.h).
 // Everything that belongs to one platform stays inside its backend.
 #include <chrono>
 #include <cstddef>
@@ -23,6 +24,13 @@ public:
     virtual Duration Monotonic() const = 0;
     // Calendar time since the epoch: the whole reply's deadline is counted from its second.
     virtual Duration Calendar() const = 0;
+};
+
+// The real clocks: steady time and the calendar, as the system backends use them.
+class CRealClock : public CCommClock {
+public:
+    Duration Monotonic() const override;
+    Duration Calendar() const override;
 };
 
 // The limit on a connect and on sends that have to wait, counted from the moment it was
@@ -79,5 +87,5 @@ public:
     virtual std::unique_ptr<CTransport> NewTransport(const CWaitCancel *cancel) = 0;
 };
 
-// The default: POSIX sockets and the real clocks, shared by every connection.
-CCommBackend &PosixBackend();
+// The default: the system's sockets and the real clocks, shared by every connection.
+CCommBackend &SystemBackend();

@@ -1,14 +1,12 @@
 #include "comm/vender.h"
 
+#include "comm/logofile.h"
 #include "texts/comm.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace commtext;
 
@@ -277,29 +275,17 @@ bool COrvathVender::SendLogo(int printerType, const std::string &path)
         return false;
     std::memset(m_transfer.get(), 0, TransferBufferSize);
 
-    // Opening never waits (a FIFO would), and only a regular file is read.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
+    size_t n = 0;
+    switch (ReadLogoFile(path, m_transfer.get() + 1, LogoFileLimit, n)) {
+    case LogoFileRead::Read:
+        break;
+    case LogoFileRead::Unreadable:
         showMessage(kMsgLogoFileUnreadable, VenderMessageIcon::Stop);
         return false;
-    }
-    if (st.st_size >= LogoFileLimit) {
-        ::close(fd);
+    case LogoFileRead::TooLarge:
         showMessage(kMsgLogoFileSize, VenderMessageIcon::Stop);
         return false;
     }
-    size_t n = 0;
-    const size_t want = size_t(st.st_size);
-    while (n < want) {
-        const ssize_t r = ::read(fd, m_transfer.get() + 1 + n, want - n);
-        if (r <= 0)
-            break;
-        n += size_t(r);
-    }
-    ::close(fd);
     m_transfer[0] = 0x00;
     return sendPacket(vendercmd::SendLogo, uint16_t(n + 1), m_transfer.get());
 }

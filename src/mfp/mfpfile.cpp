@@ -4,9 +4,6 @@
 #include "platform/textlines.h"
 #include "texts/mfp.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -100,6 +97,6 @@ MfpLoadOutcome LoadMfpFile(const std::string &path, MfpParameterSet &set)
 
 bool MfpFileExists(const std::string &path)
 {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
+    const platform::PathKind kind = platform::pathKind(path);
+    return kind == platform::PathKind::RegularFile || kind == platform::PathKind::Other;
 }

@@ -1,11 +1,19 @@
 #pragma once
 // Whole-file reads and writes: every file the tool reads or writes goes through these two.
+// One file per platform (atomicfile_posix.cpp, atomicfile_win.cpp); paths are CP932 bytes,
+// which the Windows side turns into UTF-16 for the system. Every read and write is binary:
+// no byte is changed or taken as the end of the file.
 //
 // A write never leaves a file half written: the bytes go to a new file beside the target,
 // which is synced and then renamed over it. The target is what a plain write would reach:
 // a symbolic link is followed to the file it names (the link stays a link), a file the
 // user may not write is refused, and the replaced file keeps its permissions and, where
 // the user may set them, its owner and group.
+//
+// On Windows the temporary file is flushed (FlushFileBuffers) and moved over the target with
+// MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH), since the C library's
+// rename() there does not replace an existing file; a device name (NUL, COM1, ...) is
+// refused, as a device is on POSIX. Links are not followed there.
 //
 // A read takes only a regular file (after following links) no larger than the caller's
 // limit, so a FIFO, a device or a folder is refused at once and never blocks or reads
@@ -37,5 +45,14 @@ bool writeFileAtomically(const std::string &path, const std::string &bytes);
 // a FIFO, a device, a socket), holds more than `maxBytes` bytes, or cannot be read. Never
 // waits for a writer: a FIFO is refused without blocking.
 bool readWholeFile(const std::string &path, std::string &bytes, size_t maxBytes);
+
+// What is at a path, as far as a look at it (following links) tells.
+enum class PathKind {
+    Missing, // nothing is there
+    RegularFile,
+    Other, // a folder, a device, a FIFO, ...
+    Unknown, // cannot be looked at (no permission on a folder on the way, ...)
+};
+PathKind pathKind(const std::string &path);
 
 } // namespace platform

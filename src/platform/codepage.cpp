@@ -1,5 +1,7 @@
 #include "platform/codepage.h"
 
+#include "platform/cp932.h"
+
 #include <QList>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -49,6 +51,11 @@ std::string toCp932(const QString &text)
 std::string cp932FromUtf8(const char *utf8)
 {
     return toCp932(QString::fromUtf8(utf8));
+}
+
+std::string utf8FromCp932(const std::string &cp932)
+{
+    return fromCp932(cp932).toStdString();
 }
 
 } // namespace platform

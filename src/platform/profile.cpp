@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <optional>
-#include <sys/stat.h>
 #include <vector>
 
 namespace platform {
@@ -226,8 +225,7 @@ bool writeProfileStrings(const std::string &path, const std::vector<ProfileValue
 {
     std::string bytes;
     if (!readWholeFile(path, bytes, kMaxProfileFileSize)) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 || errno != ENOENT)
+        if (pathKind(path) != PathKind::Missing)
             return false; // the file is there but cannot be read: never overwrite it blind
         bytes.clear();
     }

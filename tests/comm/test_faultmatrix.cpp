@@ -222,7 +222,7 @@ Result runCase(const Fault &fault, const Operation &op, const std::string &logo)
 
 TEST(FaultMatrix, EveryOperationAgainstEveryMisbehaviour)
 {
-    const fs::path dir = fs::temp_directory_path() / ("quorvel-matrix-" + std::to_string(::getpid()));
+    const fs::path dir = fs::temp_directory_path() / ("quorvel-matrix-" + testsys::processId());
     fs::create_directories(dir);
     const std::string logo = (dir / "shoplogo.imp").string();
     const Bytes file = sampleWorkFile();

@@ -10,12 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <chrono>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace testutil;
 using namespace std::chrono_literals;
@@ -151,22 +147,22 @@ TEST(Connection, ReplyIsTakenFromItsSoh)
     CSocketBase sock;
     sock.SetAddress("127.0.0.1", l.port);
     ASSERT_TRUE(sock.OpenConnection());
-    const int peer = ::accept(l.fd, nullptr, nullptr);
+    const testutil::SocketHandle peer = l.accept();
     const Bytes real = withBcc(hex("01 90 03 00 09 02 50 41 42 43 20 20 20 03"));
     Bytes stream = hex("01 90 03 00 40 02"); // announces 64 bytes from STX on
     stream.insert(stream.end(), real.begin(), real.end());
     stream.resize(stream.size() + 60, 0x00); // enough for the false start to fail at its ETX
     std::thread answer([&] { // answers once the request is in
         uint8_t req[64];
-        if (::recv(peer, req, sizeof req, 0) > 0)
-            ::send(peer, stream.data(), stream.size(), MSG_NOSIGNAL);
+        if (testutil::peerReceive(peer, req, sizeof req) > 0)
+            testutil::peerSend(peer, stream.data(), stream.size());
     });
     uint8_t buf[frame::BufferSize] = {};
     EXPECT_TRUE(sock.Exchange(hex("01 01 03 00 00 03").data(), 6, buf));
     answer.join();
     EXPECT_EQ(Bytes(buf, buf + real.size()), real);
     sock.CloseConnection();
-    ::close(peer);
+    testutil::peerClose(peer);
 }
 
 TEST(Connection, PeerClosingMidReplyFailsAtOnce)

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#ifdef QT_GUI_LIB
 #include <QImage>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -17,10 +19,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
-#include <poll.h>
 #include <set>
-#include <sys/stat.h>
 #include <thread>
 
 using namespace testutil;
@@ -63,7 +62,7 @@ protected:
     {
         if (dir.empty()) {
             dir = fs::temp_directory_path() /
-                ("quorvel-comm-" + std::to_string(::getpid()) + "-" +
+                ("quorvel-comm-" + testsys::processId() + "-" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
             fs::create_directories(dir);
         }
@@ -294,6 +293,9 @@ TEST_F(Vendor, LogoGoesOutIn25BlocksAndArrivesWhole)
     // The simulator's picture of the printed logo: black dots on white.
     std::ifstream imp(dir / "received-logo.imp", std::ios::binary);
     EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(imp), {}), file);
+    std::ifstream pngFile(dir / "received-logo.png", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(pngFile), {}).substr(0, 8), "\x89PNG\r\n\x1A\n");
+#ifdef QT_GUI_LIB // read back by another PNG reader
     QImage png((dir / "received-logo.png").c_str());
     ASSERT_FALSE(png.isNull());
     EXPECT_EQ(png.size(), QSize(384, 128));
@@ -302,6 +304,21 @@ TEST_F(Vendor, LogoGoesOutIn25BlocksAndArrivesWhole)
     EXPECT_EQ(qGray(png.pixel(383, 127)), 0);
     EXPECT_EQ(qGray(png.pixel(105, 35)), 0);
     EXPECT_EQ(qGray(png.pixel(105, 40)), 255);
+#endif
+}
+
+TEST_F(Vendor, LogoFileIsReadAsBytesNotAsText)
+{
+    // A text-mode read would stop at the first 0x1A and turn each CR LF into LF.
+    start({}, true);
+    Bytes file = sampleWorkFile();
+    const uint8_t awkward[] = {0x1A, 0x0D, 0x0A, 0x0A, 0x0D};
+    for (size_t i = 5; i < 6149; ++i)
+        file[i] = awkward[i % sizeof awkward];
+    ASSERT_TRUE(vender.SendLogo(1, writeFile("shoplogo.imp", file)));
+    EXPECT_EQ(sim->receivedLogo(), file);
+    std::ifstream imp(dir / "received-logo.imp", std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(imp), {}), file);
 }
 
 TEST_F(Vendor, LogoFileSizes)
@@ -343,8 +360,10 @@ TEST_F(Vendor, LogoFileMissingOrPrinterTypeUnknown)
 
     // Not a regular file: refused at once, never waited on or read without end.
     const std::string fifo = tempDir() + "/fifo.imp";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string &path : {fifo, tempDir(), std::string("/dev/zero")}) {
+    std::vector<std::string> notFiles = {tempDir(), testsys::endlessDevice()};
+    if (testsys::makeFifo(fifo))
+        notFiles.push_back(fifo);
+    for (const std::string &path : notFiles) {
         EXPECT_FALSE(vender.SendLogo(1, path)) << path;
         EXPECT_EQ(messages.back(), "ロゴデータファイルが読み込めません") << path;
     }
@@ -472,23 +491,20 @@ TEST_F(Vendor, MoreFollowsWithoutDataEndsTheAttempt)
     // for more for ever.
     const testutil::Listener listener(8);
     ASSERT_TRUE(listener.ok);
-    const int lfd = listener.fd;
     std::atomic<int> requests{0};
     std::atomic<bool> done{false};
     std::thread peer([&] {
         const Bytes more = withBcc(hex("01 90 01 00 03 02 20 03"));
         while (!done) {
-            pollfd p{lfd, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0)
+            const testutil::SocketHandle fd = listener.accept(50);
+            if (fd == testutil::kNoSocket)
                 continue;
-            const int fd = ::accept(lfd, nullptr, nullptr);
             uint8_t buf[512];
-            ssize_t r;
-            while (!done && (r = ::recv(fd, buf, sizeof buf, 0)) > 0) {
+            while (!done && testutil::peerReceive(fd, buf, sizeof buf) > 0) {
                 ++requests;
-                ::send(fd, more.data(), more.size(), MSG_NOSIGNAL);
+                testutil::peerSend(fd, more.data(), more.size());
             }
-            ::close(fd);
+            testutil::peerClose(fd);
         }
     });
     vender.SetAddress("127.0.0.1", listener.port);

@@ -9,8 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
-#include <sys/wait.h>
 
 using namespace testutil;
 namespace fs = std::filesystem;
@@ -26,7 +24,7 @@ class Ctl : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("quorvel-ctl-" + std::to_string(::getpid()));
+        dir = fs::temp_directory_path() / ("quorvel-ctl-" + testsys::processId());
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
@@ -55,7 +53,7 @@ protected:
             " 2>" + err.string();
         CtlRun r;
         const int w = std::system(cmd.c_str());
-        r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
+        r.status = testsys::exitStatus(w);
         r.out = slurp(out);
         r.err = slurp(err);
         return r;
@@ -151,10 +149,11 @@ TEST_F(Ctl, FailuresAndTrace)
     EXPECT_NE(r.err.find("<<パケット確定\n"), std::string::npos);
 
     // A file that is missing or is no regular file: refused before anything is sent.
-    ASSERT_EQ(::mkfifo((dir / "fifo.imp").c_str(), 0600), 0);
+    std::vector<std::string> files = {(dir / "missing.imp").string(), testsys::endlessDevice(), dir.string()};
+    if (testsys::makeFifo(dir / "fifo.imp"))
+        files.push_back((dir / "fifo.imp").string());
     const int before = sim->exchanges();
-    for (const std::string &file :
-         {(dir / "missing.imp").string(), (dir / "fifo.imp").string(), std::string("/dev/zero"), dir.string()}) {
+    for (const std::string &file : files) {
         r = ctl("logo send " + file);
         EXPECT_EQ(r.status, 1) << file;
         EXPECT_EQ(r.err, "ロゴデータファイルが読み込めません\n送信失敗しました \n環境を確認してください。\n")

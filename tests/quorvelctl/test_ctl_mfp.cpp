@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 using namespace testutil;
@@ -43,7 +42,7 @@ protected:
         const std::string cmd = std::string(QUORVELCTL_PATH) + " --port " + std::to_string(sim->port()) + " " +
             args + " >" + (dir / "stdout").string() + " 2>" + (dir / "stderr").string();
         const int w = std::system(cmd.c_str());
-        return {WIFEXITED(w) ? WEXITSTATUS(w) : -1, readAll(dir / "stdout"), readAll(dir / "stderr")};
+        return {testsys::exitStatus(w), readAll(dir / "stdout"), readAll(dir / "stderr")};
     }
     std::string path(const char *name) const { return (dir / name).string(); }
     void write(const char *name, const std::string &bytes) const
@@ -136,9 +135,9 @@ TEST_F(CtlMfp, FailedGetWritesNothing)
     const Run none = [&] {
         sim.reset();
         const std::string cmd = std::string(QUORVELCTL_PATH) + " --port " +
-            std::to_string(portWithNothingListening()) + " mfp get -o " + path("new.csv") + " >/dev/null 2>&1";
+            std::to_string(portWithNothingListening()) + " mfp get -o " + path("new.csv") + " >" + testsys::nullDevice() + " 2>&1";
         const int w = std::system(cmd.c_str());
-        return Run{WIFEXITED(w) ? WEXITSTATUS(w) : -1, {}, {}};
+        return Run{testsys::exitStatus(w), {}, {}};
     }();
     EXPECT_EQ(none.status, 1);
     EXPECT_FALSE(fs::exists(dir / "new.csv"));

@@ -3,10 +3,12 @@
 // work file, CP932 text, the vendor object's trace lines and clock readings, whole files.
 #include "comm/frame.h"
 #include "comm/vender.h"
-#include "platform/codepage.h"
+#include "platform/cp932.h"
 
+#ifdef QT_CORE_LIB
 #include <QFile>
 #include <QString>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -33,7 +35,7 @@ inline Bytes hex(const std::string &text)
 
 inline std::string utf8(const std::string &cp932)
 {
-    return platform::fromCp932(cp932).toStdString();
+    return platform::utf8FromCp932(cp932);
 }
 
 // CP932 bytes of a UTF-8 literal.
@@ -101,6 +103,7 @@ inline std::time_t asTime(const DeviceDateTime &t)
     return std::mktime(&tm);
 }
 
+#ifdef QT_CORE_LIB
 // The whole content of a file, or "<unreadable>".
 inline std::string readAll(const QString &path)
 {
@@ -110,5 +113,6 @@ inline std::string readAll(const QString &path)
     const QByteArray b = f.readAll();
     return std::string(b.constData(), size_t(b.size()));
 }
+#endif
 
 } // namespace testutil

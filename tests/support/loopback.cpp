@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -25,21 +26,22 @@ uint16_t portWithNothingListening()
 
 Listener::Listener(int backlog)
 {
-    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    fd = s;
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    ok = ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 && ::listen(fd, backlog) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0;
+    ok = ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 && ::listen(s, backlog) == 0 &&
+        ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &len) == 0;
     port = ntohs(a.sin_port);
 }
 
 Listener::~Listener()
 {
-    for (int f : fillers)
-        ::close(f);
-    ::close(fd);
+    for (SocketHandle f : fillers)
+        ::close(int(f));
+    ::close(int(fd));
 }
 
 void Listener::fillQueue()
@@ -54,6 +56,31 @@ void Listener::fillQueue()
         fillers.push_back(f);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+SocketHandle Listener::accept(int waitMs) const
+{
+    pollfd p{int(fd), POLLIN, 0};
+    if (waitMs >= 0 && ::poll(&p, 1, waitMs) <= 0)
+        return kNoSocket;
+    const int s = ::accept(int(fd), nullptr, nullptr);
+    return s < 0 ? kNoSocket : s;
+}
+
+long peerReceive(SocketHandle s, uint8_t *buffer, size_t size)
+{
+    return long(::recv(int(s), buffer, size, 0));
+}
+
+bool peerSend(SocketHandle s, const uint8_t *bytes, size_t length)
+{
+    return ::send(int(s), bytes, length, MSG_NOSIGNAL) == ssize_t(length);
+}
+
+void peerClose(SocketHandle s)
+{
+    if (s != kNoSocket)
+        ::close(int(s));
 }
 
 } // namespace testutil

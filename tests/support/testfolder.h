@@ -2,32 +2,38 @@
 // Folders for GoogleTest tests: a fresh one named after the running test, and a private
 // runtime folder inside it for instance guards; running a piece of work as an ordinary
 // user or under a file-size limit (a full disk), so that failed writes can be provoked
-// whether the tests run as root or not.
+// whether the tests run as root or not. Only the fresh folder exists on Windows.
+#include "support/testsys.h"
+
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
+#include <string>
+
+#ifndef _WIN32
+#include <csignal>
 #include <functional>
 #include <grp.h>
 #include <optional>
-#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace testfolder {
 
 inline std::filesystem::path fresh(const std::string &prefix)
 {
     const auto dir = std::filesystem::temp_directory_path() /
-        (prefix + "-" + std::to_string(::getpid()) + "-" +
+        (prefix + "-" + testsys::processId() + "-" +
          ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
 }
 
+#ifndef _WIN32
 inline std::filesystem::path runtime(const std::filesystem::path &dir)
 {
     const auto run = dir / "run";
@@ -89,5 +95,7 @@ inline bool withFileSizeLimit(rlim_t bytes, const std::function<bool()> &work)
     ::sigaction(SIGXFSZ, &previous, nullptr);
     return result;
 }
+
+#endif
 
 } // namespace testfolder

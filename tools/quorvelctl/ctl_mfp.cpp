@@ -4,7 +4,6 @@
 #include "ctl.h"
 
 #include "mfp/mfpfile.h"
-#include "platform/codepage.h"
 #include "platform/messages.h"
 #include "texts/files.h"
 #include "texts/mfp.h"

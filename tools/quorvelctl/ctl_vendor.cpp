@@ -4,7 +4,8 @@
 
 #include "comm/vender.h"
 #include "platform/calendar.h"
-#include "platform/codepage.h"
+#include "platform/atomicfile.h"
+#include "platform/cp932.h"
 #include "platform/messages.h"
 #include "texts/clock.h"
 #include "texts/comm.h"
@@ -15,13 +16,12 @@
 #include <ctime>
 #include <functional>
 #include <string>
-#include <sys/stat.h>
 
 namespace ctl {
 
 std::string utf8(const std::string &cp932)
 {
-    return platform::fromCp932(cp932).toStdString();
+    return platform::utf8FromCp932(cp932);
 }
 
 int usage(const char *what, const std::string &arg)
@@ -197,8 +197,7 @@ int logoSendCommand(const Options &opt, const std::vector<std::string> &args)
     const std::string &file = args[2];
     // Checked before the connection is opened: only a regular file can be a work file
     // (a FIFO or a device would block the transfer or never end).
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (platform::pathKind(file) != platform::PathKind::RegularFile) {
         std::fprintf(stderr, "%s\n%s\n", utf8(commtext::kMsgLogoFileUnreadable).c_str(),
                      utf8(logotext::kMsgLogoSendFailed).c_str());
         return kFailure;

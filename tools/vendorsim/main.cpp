@@ -1,13 +1,12 @@
 // quorvel-vendorsim: a simulated vendor on loopback for demos, tests and benchmarks.
+#include "vendorsim/stopwait.h"
 #include "vendorsim/vendorsim.h"
 
 #include "comm/port.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <pthread.h>
 #include <string>
 
 namespace {
@@ -202,14 +201,7 @@ int main(int argc, char **argv)
             std::fflush(stdout);
         };
 
-    // Signals are taken by sigwait below; block them before any thread starts.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+    vendorsim::prepareStopWait();
 
     vendorsim::Simulator sim(opt);
     std::string error;
@@ -220,8 +212,7 @@ int main(int argc, char **argv)
     std::printf("quorvel-vendorsim: listening on %s port %u\n", opt.bindAddress.c_str(), unsigned(sim.port()));
     std::fflush(stdout);
 
-    int sig = 0;
-    sigwait(&stopSignals, &sig);
+    vendorsim::waitForStop();
     sim.stop();
     std::printf("quorvel-vendorsim: stopped\n");
     return 0;

@@ -2,25 +2,18 @@
 
 #include "comm/frame.h"
 #include "comm/vender.h"
+#include "platform/atomicfile.h"
+#include "vendorsim/simnet.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <deque>
-#include <fcntl.h>
-#include <fstream>
 #include <list>
 #include <mutex>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace vendorsim {
 
@@ -45,21 +38,6 @@ bool fromBcd(uint8_t b, int &v)
     if ((b >> 4) > 9 || (b & 0x0F) > 9)
         return false;
     v = (b >> 4) * 10 + (b & 0x0F);
-    return true;
-}
-
-bool sendAll(int fd, const uint8_t *p, size_t n)
-{
-    while (n) {
-        const ssize_t r = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += r;
-        n -= size_t(r);
-    }
     return true;
 }
 
@@ -146,15 +124,15 @@ struct Simulator::Impl {
     std::vector<uint8_t> logo;
     int logos = 0;
 
-    int listenFd = -1;
-    int wake[2] = {-1, -1};
+    net::Handle listenFd = net::kNone;
+    net::Wake wake;
     uint16_t port = 0;
     std::atomic<bool> running{false};
     std::thread acceptThread;
 
     struct Connection {
         std::thread thread;
-        int fd = -1;
+        net::Handle fd = net::kNone;
         std::atomic<bool> done{false};
     };
     std::mutex connMu;
@@ -174,7 +152,7 @@ struct Simulator::Impl {
     // Where a session's replies go: the connection's socket or, for requests handed over
     // as bytes (handleRequestBytes), a byte vector.
     struct Sink {
-        int fd = -1;
+        net::Handle fd = net::kNone;
         std::vector<uint8_t> *bytes = nullptr;
     };
     Session rawSession;
@@ -186,7 +164,7 @@ struct Simulator::Impl {
             out.bytes->insert(out.bytes->end(), p, p + n);
             return true;
         }
-        return sendAll(out.fd, p, n);
+        return net::sendAll(out.fd, p, n);
     }
 
     void log(const std::string &line)
@@ -200,8 +178,7 @@ struct Simulator::Impl {
     // Sleeps, but returns false at once when the simulator stops.
     bool pause(int ms)
     {
-        pollfd p{wake[0], POLLIN, 0};
-        return ::poll(&p, 1, ms) == 0;
+        return net::sleepUnlessWoken(wake, ms);
     }
 
     void acceptLoop();
@@ -265,9 +242,8 @@ bool Simulator::start(std::string *error)
     auto fail = [&](const std::string &why) {
         if (error)
             *error = why;
-        if (d->listenFd >= 0)
-            ::close(d->listenFd);
-        d->listenFd = -1;
+        net::closeHandle(d->listenFd);
+        d->listenFd = net::kNone;
         return false;
     };
     if (d->running)
@@ -276,40 +252,13 @@ bool Simulator::start(std::string *error)
     if (!isLoopbackAddress(addr))
         return fail("refusing to bind to " + addr + ": only loopback addresses (127.0.0.1, ::1) are allowed");
 
-    sockaddr_storage ss{};
-    socklen_t len = 0;
-    int family = AF_INET;
-    in_addr v4{};
-    if (::inet_pton(AF_INET, addr.c_str(), &v4) == 1) {
-        auto *sa = reinterpret_cast<sockaddr_in *>(&ss);
-        sa->sin_family = AF_INET;
-        sa->sin_port = htons(d->opt.port);
-        sa->sin_addr = v4;
-        len = sizeof *sa;
-    } else {
-        family = AF_INET6;
-        auto *sa = reinterpret_cast<sockaddr_in6 *>(&ss);
-        sa->sin6_family = AF_INET6;
-        sa->sin6_port = htons(d->opt.port);
-        ::inet_pton(AF_INET6, addr.c_str(), &sa->sin6_addr);
-        len = sizeof *sa;
-    }
-    d->listenFd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (d->listenFd < 0)
-        return fail(std::string("socket: ") + std::strerror(errno));
-    int one = 1;
-    ::setsockopt(d->listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(d->listenFd, reinterpret_cast<sockaddr *>(&ss), len) != 0)
-        return fail("cannot bind " + addr + ":" + std::to_string(d->opt.port) + ": " + std::strerror(errno));
-    if (::listen(d->listenFd, 8) != 0)
-        return fail(std::string("listen: ") + std::strerror(errno));
-    sockaddr_storage bound{};
-    socklen_t blen = sizeof bound;
-    ::getsockname(d->listenFd, reinterpret_cast<sockaddr *>(&bound), &blen);
-    d->port = ntohs(family == AF_INET ? reinterpret_cast<sockaddr_in *>(&bound)->sin_port
-                                      : reinterpret_cast<sockaddr_in6 *>(&bound)->sin6_port);
-    if (::pipe2(d->wake, O_CLOEXEC) != 0)
-        return fail(std::string("pipe: ") + std::strerror(errno));
+    std::string why;
+    uint16_t port = d->opt.port;
+    if (!net::listenOn(addr, port, d->listenFd, why))
+        return fail(why);
+    d->port = port;
+    if (!net::makeWake(d->wake, why))
+        return fail(why);
     d->running = true;
     d->acceptThread = std::thread([this] { d->acceptLoop(); });
     return true;
@@ -319,22 +268,19 @@ void Simulator::stop()
 {
     if (!d->running.exchange(false))
         return;
-    // One byte in the wake pipe, never read, wakes every waiting thread for good.
-    [[maybe_unused]] ssize_t w = ::write(d->wake[1], "x", 1);
+    net::signalWake(d->wake);
     d->acceptThread.join();
     {
         std::lock_guard<std::mutex> g(d->connMu);
         for (auto &c : d->connections)
-            if (c.fd >= 0)
-                ::shutdown(c.fd, SHUT_RDWR);
+            net::shutdownBoth(c.fd);
     }
     for (auto &c : d->connections)
         c.thread.join();
     d->connections.clear();
-    ::close(d->listenFd);
-    ::close(d->wake[0]);
-    ::close(d->wake[1]);
-    d->listenFd = d->wake[0] = d->wake[1] = -1;
+    net::closeHandle(d->listenFd);
+    net::closeWake(d->wake);
+    d->listenFd = net::kNone;
 }
 
 uint16_t Simulator::port() const
@@ -345,19 +291,11 @@ uint16_t Simulator::port() const
 void Simulator::Impl::acceptLoop()
 {
     for (;;) {
-        pollfd p[2] = {{listenFd, POLLIN, 0}, {wake[0], POLLIN, 0}};
-        if (::poll(p, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
+        if (!net::waitForConnection(listenFd, wake))
             return;
-        }
-        if (p[1].revents)
-            return;
-        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
+        const net::Handle fd = net::acceptOne(listenFd);
+        if (fd == net::kNone)
             continue;
-        int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         std::lock_guard<std::mutex> g(connMu);
         // Reap the threads of connections that have ended.
         for (auto it = connections.begin(); it != connections.end();) {
@@ -376,14 +314,12 @@ void Simulator::Impl::acceptLoop()
 
 void Simulator::Impl::serve(Connection *c)
 {
-    const int fd = c->fd;
+    const net::Handle fd = c->fd;
     Session s;
     uint8_t buf[4096];
     while (running) {
         // stop() shuts the connection down, which ends this read.
-        const ssize_t r = ::recv(fd, buf, sizeof buf, 0);
-        if (r < 0 && errno == EINTR)
-            continue;
+        const long r = net::receiveSome(fd, buf, sizeof buf);
         if (r <= 0)
             break;
         s.in.insert(s.in.end(), buf, buf + r);
@@ -392,8 +328,8 @@ void Simulator::Impl::serve(Connection *c)
     }
     {
         std::lock_guard<std::mutex> g(connMu);
-        ::close(fd);
-        c->fd = -1;
+        net::closeHandle(fd);
+        c->fd = net::kNone;
     }
     c->done = true;
 }
@@ -702,10 +638,8 @@ Outcome Simulator::Impl::receiveLogo(const std::vector<uint8_t> &data)
     if (!opt.outDir.empty()) {
         const std::string imp = opt.outDir + "/received-logo.imp";
         const std::string png = opt.outDir + "/received-logo.png";
-        std::ofstream out(imp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char *>(file.data()), std::streamsize(file.size()));
-        out.close();
-        if (out && writeLogoPng(png, file.data()))
+        if (platform::writeFileAtomically(imp, std::string(file.begin(), file.end())) &&
+            writeLogoPng(png, file.data()))
             note += " -> " + imp + ", " + png;
         else
             note += " (could not write into " + opt.outDir + ")";

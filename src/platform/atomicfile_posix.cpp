@@ -1,5 +1,7 @@
 #include "platform/atomicfile.h"
 
+#include "platform/pathsplit.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -59,16 +61,12 @@ bool writeAll(int fd, const char *p, size_t n)
 
 std::string folderOf(const std::string &path)
 {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return folderOfPath(path, "/");
 }
 
 std::string nameOf(const std::string &path)
 {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return nameOfPath(path, "/");
 }
 
 // Follows a chain of symbolic links from `path` to the file it finally names (which need
@@ -228,6 +226,16 @@ bool readWholeFile(const std::string &path, std::string &bytes, size_t maxBytes)
     }
     bytes.swap(out);
     return true;
+}
+
+PathKind pathKind(const std::string &path)
+{
+    struct stat st {};
+    if (path.empty())
+        return PathKind::Missing;
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::Unknown;
+    return S_ISREG(st.st_mode) ? PathKind::RegularFile : PathKind::Other;
 }
 
 } // namespace platform

@@ -1,9 +1,8 @@
 #include "platform/instanceguard.h"
 
-#include <QDir>
-
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
@@ -22,7 +21,7 @@ std::string InstanceGuard::lockFilePath(const std::string &name)
     if (runtime && *runtime)
         return std::string(runtime) + "/" + name + ".lock";
     // The temporary folder is shared by all users: the user id keeps their guards apart.
-    return QDir::tempPath().toStdString() + "/" + name + "-" + std::to_string(::getuid()) + ".lock";
+    return std::filesystem::temp_directory_path().string() + "/" + name + "-" + std::to_string(::getuid()) + ".lock";
 }
 
 InstanceGuard::Result InstanceGuard::acquire(const std::string &name)
@@ -43,7 +42,7 @@ InstanceGuard::Result InstanceGuard::acquire(const std::string &name)
         ::close(fd);
         return busy ? Result::AlreadyRunning : Result::Failed;
     }
-    m_fd = fd;
+    m_handle = fd;
     m_held = true;
     // Record the holder; failing to do so does not matter for the guard itself.
     const std::string pid = std::to_string(::getpid()) + "\n";
@@ -54,14 +53,14 @@ InstanceGuard::Result InstanceGuard::acquire(const std::string &name)
 
 void InstanceGuard::release()
 {
-    if (m_fd >= 0) {
+    if (m_handle != kNone) {
         // Empty the file first so that it no longer names this process; the lock itself
         // goes with the descriptor.
         if (m_held)
-            (void)!::ftruncate(m_fd, 0);
-        ::close(m_fd);
+            (void)!::ftruncate(int(m_handle), 0);
+        ::close(int(m_handle));
     }
-    m_fd = -1;
+    m_handle = kNone;
     m_held = false;
 }
 

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The Windows programs against each other and against the Linux ones, over loopback only:
+# quorvelctl.exe clock get towards quorvel-vendorsim.exe and towards the Linux
+# quorvel-vendorsim (when a host build has one), on 127.0.0.1 and on ::1.
+#   windows-smoke.sh WINDOWS_BIN_DIR [WINE] [LINUX_BIN_DIR]
+set -euo pipefail
+bin=$1
+wine=${2:-/usr/lib/wine/wine64}
+linux=${3:-build/bin}
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Starts a simulator (its command line in "$@") on a free port; sets $port.
+start_sim() {
+  local log=$work/sim-$RANDOM.log
+  "$@" --port 0 --quiet >"$log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do
+    port=$(sed -n 's/.*listening on .* port \([0-9]*\).*/\1/p' "$log" | tr -d '\r')
+    [[ -n $port ]] && return 0
+    sleep 0.1
+  done
+  echo "windows-smoke: the simulator did not start: $*" >&2
+  cat "$log" >&2
+  return 1
+}
+
+check() { # what, host, port
+  local out
+  out=$("$wine" "$bin/quorvelctl.exe" --host "$2" --port "$3" clock get 2>&1 | tr -d '\r')
+  if [[ $out =~ ^[0-9]{2}/[0-9]{2}/[0-9]{2}\ [0-9]{2}:[0-9]{2}:[0-9]{2} ]]; then
+    echo "windows-smoke: quorvelctl.exe clock get, $1 on $2: $out"
+  else
+    echo "windows-smoke: quorvelctl.exe clock get, $1 on $2 failed: $out" >&2
+    return 1
+  fi
+}
+
+for host in 127.0.0.1 ::1; do
+  start_sim "$wine" "$bin/quorvel-vendorsim.exe" --bind "$host"
+  check "the Windows simulator" "$host" "$port"
+  if [[ -x $linux/quorvel-vendorsim ]]; then
+    start_sim "$linux/quorvel-vendorsim" --bind "$host"
+    check "the Linux simulator" "$host" "$port"
+  fi
+done
