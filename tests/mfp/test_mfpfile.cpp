@@ -1,7 +1,7 @@
 // The MFP parameter set, its code tables and the MFP parameter file.
 #include "mfp/mfpfile.h"
 #include "mfp/mfpparams.h"
-#include "platform/codepage.h"
+#include "platform/cp932.h"
 #include "support/testfolder.h"
 #include "texts/mfp.h"
 

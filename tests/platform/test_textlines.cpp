@@ -1,4 +1,4 @@
-#include "platform/codepage.h"
+#include "platform/cp932.h"
 #include "platform/messages.h"
 #include "platform/textlines.h"
 

@@ -44,7 +44,8 @@ protected:
         return s.str();
     }
 
-    // args are given to the shell as they are: quote what needs it.
+    // args are given to the shell as they are: quote what needs it, with double quotes
+    // (both the POSIX shell and the Windows one take those).
     CtlRun ctl(const std::string &args, bool withPort = true)
     {
         const fs::path out = dir / "out", err = dir / "err";
@@ -108,7 +109,7 @@ TEST_F(Ctl, VendorOperations)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.substr(0, 16), "24/02/29 12:34:5");
 
-    EXPECT_EQ(ctl("clock set '2030-01-02 03:04'").status, 0); // one quoted argument
+    EXPECT_EQ(ctl("clock set \"2030-01-02 03:04\"").status, 0); // one quoted argument
     EXPECT_EQ(dataOf(sim->requests().back()), hex("30 01 02 03 04 00"));
 
     EXPECT_EQ(ctl("number set AB-1").out, "装置番号を設定しました\n");

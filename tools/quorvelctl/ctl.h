@@ -39,6 +39,11 @@ std::string utf8(const std::string &cp932);
 // Says "quorvelctl: <what><arg> (see --help)" on standard error; returns kUsage.
 int usage(const char *what, const std::string &arg = {});
 
+// Makes standard output and error carry the program's bytes unchanged (binary mode where
+// the system has a text mode). One file per platform: ctl_console_posix.cpp,
+// ctl_console_win.cpp. Call first thing in main.
+void prepareStandardStreams();
+
 // Help text for each family, appended to --help.
 const char *vendorCommandsHelp();
 const char *logoFileCommandsHelp();

@@ -75,7 +75,7 @@ DeviceDateTime localNow()
 {
     const std::time_t t = std::time(nullptr);
     std::tm tm{};
-    localtime_r(&t, &tm);
+    platform::localTime(t, tm);
     return {uint8_t(tm.tm_year % 100), uint8_t(tm.tm_mon + 1), uint8_t(tm.tm_mday),
             uint8_t(tm.tm_hour),       uint8_t(tm.tm_min),     uint8_t(tm.tm_sec)};
 }

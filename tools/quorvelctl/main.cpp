@@ -36,6 +36,7 @@ void printUsage(FILE *to)
 
 int main(int argc, char **argv)
 {
+    ctl::prepareStandardStreams();
     ctl::Options opt;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {

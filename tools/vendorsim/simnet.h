@@ -12,6 +12,9 @@ namespace vendorsim::net {
 using Handle = std::intptr_t;
 inline constexpr Handle kNone = -1;
 
+// 127.0.0.0/8 or ::1, in numeric form.
+bool isLoopback(const std::string &address);
+
 // Listens on the numeric address `address` and `port` (0: an ephemeral one, then read
 // back into `port`). False with the reason in `why`.
 bool listenOn(const std::string &address, uint16_t &port, Handle &listener, std::string &why);

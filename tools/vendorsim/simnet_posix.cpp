@@ -12,6 +12,17 @@
 
 namespace vendorsim::net {
 
+bool isLoopback(const std::string &address)
+{
+    in_addr v4{};
+    if (::inet_pton(AF_INET, address.c_str(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    if (::inet_pton(AF_INET6, address.c_str(), &v6) == 1)
+        return IN6_IS_ADDR_LOOPBACK(&v6);
+    return false;
+}
+
 bool listenOn(const std::string &address, uint16_t &port, Handle &listener, std::string &why)
 {
     sockaddr_storage ss{};

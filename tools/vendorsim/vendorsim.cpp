@@ -3,6 +3,7 @@
 #include "comm/frame.h"
 #include "comm/vender.h"
 #include "platform/atomicfile.h"
+#include "platform/calendar.h"
 #include "vendorsim/simnet.h"
 
 #include <algorithm>
@@ -100,13 +101,7 @@ struct Outcome {
 
 bool isLoopbackAddress(const std::string &address)
 {
-    in_addr v4{};
-    if (::inet_pton(AF_INET, address.c_str(), &v4) == 1)
-        return (ntohl(v4.s_addr) >> 24) == 127;
-    in6_addr v6{};
-    if (::inet_pton(AF_INET6, address.c_str(), &v6) == 1)
-        return IN6_IS_ADDR_LOOPBACK(&v6);
-    return false;
+    return net::isLoopback(address);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -587,7 +582,7 @@ Outcome Simulator::Impl::readClock()
     }
     const time_t t = time_t(std::time(nullptr) + offset);
     std::tm tm{};
-    localtime_r(&t, &tm);
+    platform::localTime(t, tm);
     return {0,
             {toBcd(tm.tm_year % 100), toBcd(tm.tm_mon + 1), toBcd(tm.tm_mday), toBcd(tm.tm_hour), toBcd(tm.tm_min),
              toBcd(tm.tm_sec)},

@@ -58,7 +58,7 @@ public:
 bool localTimeOf(std::time_t time, CClockSetDlg::LocalTime &out)
 {
     std::tm tm{};
-    if (!localtime_r(&time, &tm))
+    if (!platform::localTime(time, tm))
         return false;
     out = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
     return true;
@@ -223,7 +223,7 @@ void CClockSetDlg::ShowPcTime()
     m_pcTime.clear();
     const std::time_t now = CurrentTime();
     std::tm tm{};
-    if (localtime_r(&now, &tm)) {
+    if (platform::localTime(now, tm)) {
         char buf[64];
         if (std::strftime(buf, sizeof buf, "%y/%m/%d %H:%M:%S", &tm) > 0)
             m_pcTime = buf;
