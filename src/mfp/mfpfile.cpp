@@ -4,7 +4,6 @@
 #include "platform/textlines.h"
 #include "texts/mfp.h"
 
-
 #include <cstdio>
 
 namespace {

@@ -56,8 +56,9 @@ bool writeAll(HANDLE h, const char *p, size_t n)
 // Opens what is at `path` for a look at it only (attributes, type), sharing everything.
 HANDLE openToLook(const std::wstring &path)
 {
-    return ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 // A file on a disk that is not a folder; a device name (NUL, COM1, CON, ...) opens as a
@@ -76,7 +77,8 @@ HANDLE createTemporary(const std::string &target, std::wstring &tmpPath)
     static std::atomic<unsigned> counter{0};
     const std::string folder = folderOfPath(target, kSeparators);
     const std::string stem =
-        (folder == "." ? std::string() : folder + (lastPathSeparator(folder, kSeparators) + 1 == folder.size() ? "" : "\\")) +
+        (folder == "." ? std::string()
+                       : folder + (lastPathSeparator(folder, kSeparators) + 1 == folder.size() ? "" : "\\")) +
         "." + nameOfPath(target, kSeparators) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[48];
@@ -85,8 +87,8 @@ HANDLE createTemporary(const std::string &target, std::wstring &tmpPath)
         tmpPath = widePathFromCp932(stem + suffix);
         if (tmpPath.empty())
             break;
-        const HANDLE h = ::CreateFileW(tmpPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                       nullptr);
+        const HANDLE h =
+            ::CreateFileW(tmpPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS)
             return h;
     }
@@ -101,8 +103,8 @@ bool rewriteInPlace(const std::wstring &target, const std::string &bytes)
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.valid() || !isDiskFile(h.get()))
         return false;
-    const bool ok = ::SetEndOfFile(h.get()) && writeAll(h.get(), bytes.data(), bytes.size()) &&
-        ::FlushFileBuffers(h.get());
+    const bool ok =
+        ::SetEndOfFile(h.get()) && writeAll(h.get(), bytes.data(), bytes.size()) && ::FlushFileBuffers(h.get());
     return h.close() && ok;
 }
 

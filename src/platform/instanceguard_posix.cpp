@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <string>
 #include <sys/file.h>
 #include <unistd.h>
@@ -21,7 +21,8 @@ std::string InstanceGuard::lockFilePath(const std::string &name)
     if (runtime && *runtime)
         return std::string(runtime) + "/" + name + ".lock";
     // The temporary folder is shared by all users: the user id keeps their guards apart.
-    return std::filesystem::temp_directory_path().string() + "/" + name + "-" + std::to_string(::getuid()) + ".lock";
+    return std::filesystem::temp_directory_path().string() + "/" + name + "-" + std::to_string(::getuid()) +
+        ".lock";
 }
 
 InstanceGuard::Result InstanceGuard::acquire(const std::string &name)

@@ -1,6 +1,7 @@
 #include "logo/logorender.h"
 #include "logo/workfile.h"
 #include "logotestutil.h"
+#include "platform/codepage.h"
 
 #include <QFile>
 #include <QFontInfo>

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/testsys.h"
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include "support/testsys.h"
 
 namespace fs = std::filesystem;
 using platform::cp932FromUtf8;

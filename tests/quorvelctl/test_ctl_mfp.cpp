@@ -135,7 +135,8 @@ TEST_F(CtlMfp, FailedGetWritesNothing)
     const Run none = [&] {
         sim.reset();
         const std::string cmd = std::string(QUORVELCTL_PATH) + " --port " +
-            std::to_string(portWithNothingListening()) + " mfp get -o " + path("new.csv") + " >" + testsys::nullDevice() + " 2>&1";
+            std::to_string(portWithNothingListening()) + " mfp get -o " + path("new.csv") + " >" +
+            testsys::nullDevice() + " 2>&1";
         const int w = std::system(cmd.c_str());
         return Run{testsys::exitStatus(w), {}, {}};
     }();

@@ -3,8 +3,8 @@
 #include "ctl.h"
 
 #include "comm/vender.h"
-#include "platform/calendar.h"
 #include "platform/atomicfile.h"
+#include "platform/calendar.h"
 #include "platform/cp932.h"
 #include "platform/messages.h"
 #include "texts/clock.h"

@@ -171,10 +171,7 @@ struct Simulator::Impl {
     }
 
     // Sleeps, but returns false at once when the simulator stops.
-    bool pause(int ms)
-    {
-        return net::sleepUnlessWoken(wake, ms);
-    }
+    bool pause(int ms) { return net::sleepUnlessWoken(wake, ms); }
 
     void acceptLoop();
     void serve(Connection *c);

@@ -5,6 +5,7 @@
 #include "logo/ui/shopdlg.h"
 #include "logo/workfile.h"
 #include "logotestutil.h"
+#include "platform/codepage.h"
 #include "platform/fonts.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/filedialog.h"
