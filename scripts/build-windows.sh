@@ -60,7 +60,8 @@ wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
 [[ -x $wine ]] || wine=$(command -v wine64 || command -v wine)
 [[ -x $wineserver ]] || wineserver=$(command -v wineserver)
-"$wineserver" -p
+mkdir -p "$WINEPREFIX"
+"$wineserver" -p 2>/dev/null || true # exit status 2: one is up already
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
 "$wine" wineboot -i >/dev/null 2>&1 || true
 
