@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the Qt-free set for 64-bit Windows (quorvelctl.exe, quorvel-vendorsim.exe and
 # their tests, linked statically: no DLLs to ship) with Debian's mingw-w64, and runs the
-# tests under Wine. Installs the toolchain, Wine and GoogleTest's sources when missing.
+# tests under Wine. Installs the toolchain, Wine and GoogleTest's sources (and zip, for
+# scripts/package-windows.sh) when missing.
 #   BUILD_DIR   the Windows build folder (default: build-windows)
 #   HOST_DIR    a host build whose bin/quorvel-textgen makes the text catalogue headers
 #               (default: build when it has one, otherwise build-host, made here)
@@ -12,7 +13,7 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-windows}
 start=$(date +%s)
 
-PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest cmake ninja-build)
+PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest cmake ninja-build zip)
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

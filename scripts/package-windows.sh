@@ -7,13 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-windows}
-if [[ ! -f $BUILD_DIR/bin/quorvelctl.exe || ! -f $BUILD_DIR/bin/quorvel-vendorsim.exe ]]; then
+if [[ ! -f $BUILD_DIR/bin/quorvelctl.exe || ! -f $BUILD_DIR/bin/quorvel-vendorsim.exe ]] || ! command -v zip >/dev/null; then
   TESTS=0 BUILD_DIR=$BUILD_DIR scripts/build-windows.sh >&2
 fi
-command -v zip >/dev/null || {
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get install -y -qq --no-install-recommends zip >/dev/null
-}
 version=$(sed -n 's/^project(Quorvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 name=quorvel-$version-windows-x64
 stage=$BUILD_DIR/package/$name
