@@ -13,12 +13,12 @@
 
 #include <array>
 #include <chrono>
-#include <cstring>
-#include <set>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -167,9 +167,10 @@ TEST_F(Fleet, ExactlyTheBrokenVendorsFailWithTheirMessages)
         const size_t k = i + 1;
         const bool refused = k == 14, broken = k == 3 || k == 9 || k == 5 || k == 12;
         EXPECT_EQ(f[2], refused || broken ? "FAIL" : "OK") << k;
-        EXPECT_EQ(f[3], refused ? "通信できません。 環境を確認してください。"
-                      : broken  ? "時刻情報の設定に失敗しました。"
-                                : "時刻情報を設定しました")
+        EXPECT_EQ(f[3],
+                  refused      ? "通信できません。 環境を確認してください。"
+                      : broken ? "時刻情報の設定に失敗しました。"
+                               : "時刻情報を設定しました")
             << k;
         EXPECT_EQ(f[4].substr(f[4].size() - 3), " ms");
     }
@@ -316,11 +317,13 @@ TEST_F(Fleet, UsageErrorsSendNothingToAnyone)
     const fs::path bad = dir / "bad.txt";
     spit(bad, slurp(list()) + "127.0.0.1:" + std::to_string(fleet->port(0)) + " again\nlocalhost\n");
     const fs::path noNumbers = dir / "nonumbers.txt";
-    spit(noNumbers, "127.0.0.1:" + std::to_string(fleet->port(0)) + " a\n127.0.0.1:" +
-             std::to_string(fleet->port(1)) + " b B\n");
+    spit(noNumbers,
+         "127.0.0.1:" + std::to_string(fleet->port(0)) + " a\n127.0.0.1:" + std::to_string(fleet->port(1)) +
+             " b B\n");
     const fs::path sameNames = dir / "samenames.txt";
-    spit(sameNames, "127.0.0.1:" + std::to_string(fleet->port(0)) + " Shop\n127.0.0.1:" +
-             std::to_string(fleet->port(1)) + " shop\n");
+    spit(sameNames,
+         "127.0.0.1:" + std::to_string(fleet->port(0)) + " Shop\n127.0.0.1:" + std::to_string(fleet->port(1)) +
+             " shop\n");
     const struct {
         std::string args;
         std::string says;

@@ -254,7 +254,6 @@ private:
                     ++m_failed;
                 ++m_events;
             }
-            m_changed.notify_one();
         }
         {
             std::lock_guard<std::mutex> lock(m_mutex);

@@ -71,7 +71,8 @@ std::string setText(const MfpParameterSet &set)
         text += line + "\n";
     }
     text += utf8(mfptext::kTreeFaxLine2) + ": " + rowText(mfptext::kFaxLine2Names, set.faxLine2()) + "\n";
-    text += utf8(mfptext::kTreeScanCharging) + ": " + rowText(mfptext::kScanChargingNames, set.scanCharging()) + "\n";
+    text +=
+        utf8(mfptext::kTreeScanCharging) + ": " + rowText(mfptext::kScanChargingNames, set.scanCharging()) + "\n";
     return text;
 }
 
@@ -106,7 +107,8 @@ Prepared getCommand(const std::vector<std::string> &args, const Fleet &fleet)
     if (args.size() == 4 && args[2] == "-o" && !args[3].empty())
         out = args[3];
     else if (args.size() != 2)
-        return usageError(fleet.active ? "mfp get with --hosts takes -o DIR" : "mfp get takes no arguments but -o FILE.csv");
+        return usageError(fleet.active ? "mfp get with --hosts takes -o DIR"
+                                       : "mfp get takes no arguments but -o FILE.csv");
     if (fleet.active) {
         // One file per vendor, named after it, in the folder given.
         if (out.empty())

@@ -96,7 +96,8 @@ public:
 int runJob(COrvathVender &vender, const Target &target, const VendorJob &job, Reporter &reporter)
 {
     vender.SetAddress(target.host, target.port);
-    vender.SetMessageSink([&reporter](const std::string &text, VenderMessageIcon) { reporter.err(utf8(text) + "\n"); });
+    vender.SetMessageSink(
+        [&reporter](const std::string &text, VenderMessageIcon) { reporter.err(utf8(text) + "\n"); });
     if (!vender.OpenSession(1)) {
         reporter.err(utf8(commtext::kMsgNoConnection) + "\n");
         return kFailure;

@@ -125,8 +125,9 @@ std::string ReportJson(const std::string &command, const std::vector<ListedVendo
         out += "}";
     }
     out += vendors.empty() ? "],\n" : "\n  ],\n";
-    out += "  \"summary\": {\"ok\": " + std::to_string(summary.ok) + ", \"failed\": " +
-        std::to_string(summary.failed) + ", \"not_tried\": " + std::to_string(summary.notTried) + "}\n}\n";
+    out += "  \"summary\": {\"ok\": " + std::to_string(summary.ok) +
+        ", \"failed\": " + std::to_string(summary.failed) +
+        ", \"not_tried\": " + std::to_string(summary.notTried) + "}\n}\n";
     return out;
 }
 
