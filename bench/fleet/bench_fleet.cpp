@@ -27,12 +27,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <functional>
-#include <set>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <set>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -223,8 +223,8 @@ bool bareVendor(const std::string &host, uint16_t port, const std::vector<Frame>
     bool ok = ::connect(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0;
     for (const Frame &f : frames) {
         uint8_t reply[300];
-        ok = ok && ::send(fd, f.data(), f.size(), MSG_NOSIGNAL) == ssize_t(f.size()) && readExactly(fd, reply, 5) &&
-            readExactly(fd, reply + 5, size_t(reply[4]) + 1);
+        ok = ok && ::send(fd, f.data(), f.size(), MSG_NOSIGNAL) == ssize_t(f.size()) &&
+            readExactly(fd, reply, 5) && readExactly(fd, reply + 5, size_t(reply[4]) + 1);
     }
     ::close(fd);
     return ok;
@@ -307,7 +307,8 @@ std::string summaryOf(const std::string &out)
 {
     const size_t end = out.find_last_not_of('\n');
     const size_t start = out.find_last_of('\n', end);
-    return out.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+    return out.substr(start == std::string::npos ? 0 : start + 1,
+                      end - (start == std::string::npos ? 0 : start + 1) + 1);
 }
 
 // The longest time a FAIL line of the report gives.
@@ -339,7 +340,9 @@ int main(int argc, char **argv)
     const fs::path out = dir / "report.txt";
     const int jobs = 32;
 
-    const std::vector<Frame> clockFrames = recordedFrames([](COrvathVender &v) { return v.SetClock({26, 1, 2, 3, 4, 5}); });
+    const std::vector<Frame> clockFrames = recordedFrames([](COrvathVender &v) {
+        return v.SetClock({26, 1, 2, 3, 4, 5});
+    });
     const std::string work = writeWorkFile(dir / "shoplogo.imp");
     const std::vector<Frame> logoFrames = recordedFrames([&](COrvathVender &v) { return v.SendLogo(1, work); });
     std::printf("frames: set clock %zu, logo %zu\n", clockFrames.size(), logoFrames.size());
@@ -357,9 +360,11 @@ int main(int argc, char **argv)
         std::string summary;
         long rss = 0;
         for (int r = 0; r < reps; ++r) {
-            const CtlRun run = runCtl({"--hosts", list.string(), "--jobs", std::to_string(jobs), "clock", "set", "now"}, out);
+            const CtlRun run =
+                runCtl({"--hosts", list.string(), "--jobs", std::to_string(jobs), "clock", "set", "now"}, out);
             if (run.status != 0)
-                std::fprintf(stderr, "bench_fleet: quorvelctl ended with %d: %s\n", run.status, summaryOf(run.out).c_str());
+                std::fprintf(stderr, "bench_fleet: quorvelctl ended with %d: %s\n", run.status,
+                             summaryOf(run.out).c_str());
             ctl.push_back(run.seconds);
             summary = summaryOf(run.out);
             size_t failures = 0;
@@ -383,7 +388,8 @@ int main(int argc, char **argv)
         long long silentMs = 0;
         std::string summary;
         for (int r = 0; r < std::min(reps, 3); ++r) {
-            const CtlRun run = runCtl({"--hosts", list.string(), "--jobs", std::to_string(jobs), "clock", "set", "now"}, out);
+            const CtlRun run =
+                runCtl({"--hosts", list.string(), "--jobs", std::to_string(jobs), "clock", "set", "now"}, out);
             ctl.push_back(run.seconds);
             silentMs = std::max(silentMs, longestFailureMs(run.out));
             summary = summaryOf(run.out);
@@ -399,7 +405,8 @@ int main(int argc, char **argv)
         std::vector<double> ctl, bare;
         std::string summary;
         for (int r = 0; r < reps; ++r) {
-            const CtlRun run = runCtl({"--hosts", list.string(), "--jobs", std::to_string(jobs), "logo", "send", work}, out);
+            const CtlRun run =
+                runCtl({"--hosts", list.string(), "--jobs", std::to_string(jobs), "logo", "send", work}, out);
             ctl.push_back(run.seconds);
             summary = summaryOf(run.out);
             size_t failures = 0;
@@ -407,10 +414,10 @@ int main(int argc, char **argv)
             if (failures)
                 std::fprintf(stderr, "bench_fleet: %zu bare logo transfers failed\n", failures);
         }
-        std::printf("logo send, 200 vendors, --jobs %d: quorvelctl %.3f s (median of %d; %s), bare 200 x %zu round "
-                    "trips %.3f s, ratio %.2f\n",
-                    jobs, median(ctl), reps, summary.c_str(), logoFrames.size(), median(bare),
-                    median(ctl) / median(bare));
+        std::printf(
+            "logo send, 200 vendors, --jobs %d: quorvelctl %.3f s (median of %d; %s), bare 200 x %zu round "
+            "trips %.3f s, ratio %.2f\n",
+            jobs, median(ctl), reps, summary.c_str(), logoFrames.size(), median(bare), median(ctl) / median(bare));
     }
     fs::remove_all(dir);
     return 0;

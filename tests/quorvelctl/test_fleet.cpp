@@ -310,6 +310,27 @@ TEST_F(Fleet, CtrlCLetsTheRunningVendorsEndAndTriesNoMore)
     EXPECT_EQ(files, ok);
 }
 
+TEST_F(Fleet, ASecondCtrlCEndsTheRunningWaitsAtOnce)
+{
+    startFleet(8, [](vendorsim::FleetOptions &o) { o.base.faults.silent = true; });
+    const pid_t pid = spawn("--hosts " + list().string() + " --jobs 3 clock get");
+    for (int i = 0; i < 200 && exchanges() < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto start = std::chrono::steady_clock::now();
+    ::kill(pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::kill(pid, SIGINT);
+    const CtlRun r = finish(pid);
+    // A silent vendor holds a clock read for about 3 s; cancelled, it ends at once.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    std::string summary;
+    const std::vector<Fields> lines = vendorLines(r, &summary);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(summary, "0 ok, 3 failed, 5 not tried");
+    EXPECT_EQ(lines[0][2], "FAIL");
+    EXPECT_EQ(lines[3][2], "NOT TRIED");
+}
+
 TEST_F(Fleet, UsageErrorsSendNothingToAnyone)
 {
     startFleet(3);
