@@ -1,4 +1,5 @@
 // quorvelctl --hosts, run as a process against a fleet of simulated vendors.
+#include "support/simulator.h"
 #include "support/testfolder.h"
 #include "vendorsim/fleet.h"
 
@@ -249,6 +250,23 @@ TEST_F(Fleet, MfpGetWritesOneExactFilePerSucceedingVendor)
         ASSERT_EQ(single.status, 0) << single.err;
         EXPECT_EQ(slurp(out / (vendorsim::fleetVendorName(i) + ".csv")), slurp(one)) << i;
     }
+}
+
+TEST_F(Fleet, EachVendorGetsTheExchangesOfTheOneVendorCommand)
+{
+    startFleet(3, [](vendorsim::FleetOptions &o) { o.base.recordRequests = true; });
+    const fs::path csv = dir / "set.csv";
+    spit(csv, "MFPconfig\r\n3,161,1,1\r\n101,1\r\n");
+    ASSERT_EQ(ctl("--hosts " + list().string() + " mfp set " + csv.string()).status, 0);
+    ASSERT_EQ(ctl("--hosts " + list().string() + " number set --from-list").status, 0);
+
+    auto single = testutil::startSimulator();
+    ASSERT_TRUE(single);
+    const std::string port = "--port " + std::to_string(single->port());
+    ASSERT_EQ(ctl(port + " mfp set " + csv.string()).status, 0);
+    ASSERT_EQ(ctl(port + " number set S00002").status, 0);
+    EXPECT_EQ(fleet->at(1)->requests(), single->requests());
+    EXPECT_GT(single->requests().size(), 3u);
 }
 
 TEST_F(Fleet, ASlowVendorHoldsOnlyItsOwnJob)
