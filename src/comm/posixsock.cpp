@@ -20,6 +20,16 @@ bool IsNumericAddress(const std::string &text)
     return ::inet_pton(AF_INET, text.c_str(), &buf) == 1 || ::inet_pton(AF_INET6, text.c_str(), &buf) == 1;
 }
 
+std::string NumericAddressBytes(const std::string &text)
+{
+    in6_addr buf{};
+    if (::inet_pton(AF_INET, text.c_str(), &buf) == 1)
+        return std::string(reinterpret_cast<const char *>(&buf), 4);
+    if (::inet_pton(AF_INET6, text.c_str(), &buf) == 1)
+        return std::string(reinterpret_cast<const char *>(&buf), sizeof buf);
+    return {};
+}
+
 // ---------------------------------------------------------------------------------------
 // CWaitCancel: its wake-up is a pipe that the socket's waits poll beside the socket.
 

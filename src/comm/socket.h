@@ -19,6 +19,10 @@
 // only kinds of device address the connection takes.
 bool IsNumericAddress(const std::string &text);
 
+// The address's bytes (4 for IPv4, 16 for IPv6), so that two spellings of one address
+// compare equal; empty when the text is not a numeric address.
+std::string NumericAddressBytes(const std::string &text);
+
 // Limit on the connect and on a send that has to wait, counted from the opening.
 inline constexpr uint32_t kConnectSendLimitMs = 10000;
 // Limit on a connect made again inside an attempt, after a failed exchange: the vendor

@@ -52,6 +52,18 @@ bool IsNumericAddress(const std::string &text)
     return ::inet_pton(AF_INET, text.c_str(), &buf) == 1 || ::inet_pton(AF_INET6, text.c_str(), &buf) == 1;
 }
 
+std::string NumericAddressBytes(const std::string &text)
+{
+    if (!winsockReady())
+        return {};
+    in6_addr buf{};
+    if (::inet_pton(AF_INET, text.c_str(), &buf) == 1)
+        return std::string(reinterpret_cast<const char *>(&buf), 4);
+    if (::inet_pton(AF_INET6, text.c_str(), &buf) == 1)
+        return std::string(reinterpret_cast<const char *>(&buf), sizeof buf);
+    return {};
+}
+
 // ---------------------------------------------------------------------------------------
 // CWaitCancel: its wake-up is a datagram socket on loopback connected to itself; a cancel
 // sends it a byte, which makes it readable for the socket's waits that select on it.

@@ -97,5 +97,5 @@ MfpLoadOutcome LoadMfpFile(const std::string &path, MfpParameterSet &set)
 bool MfpFileExists(const std::string &path)
 {
     const platform::PathKind kind = platform::pathKind(path);
-    return kind == platform::PathKind::RegularFile || kind == platform::PathKind::Other;
+    return kind != platform::PathKind::Missing && kind != platform::PathKind::Unknown;
 }

@@ -50,7 +50,8 @@ bool readWholeFile(const std::string &path, std::string &bytes, size_t maxBytes)
 enum class PathKind {
     Missing, // nothing is there
     RegularFile,
-    Other, // a folder, a device, a FIFO, ...
+    Folder,
+    Other, // a device, a FIFO, ...
     Unknown, // cannot be looked at (no permission on a folder on the way, ...)
 };
 PathKind pathKind(const std::string &path);

@@ -14,6 +14,8 @@
 
 namespace platform {
 
+const std::string_view kPathSeparators = "/";
+
 namespace {
 
 // Longest chain of symbolic links followed, as the kernel's own limit.
@@ -235,7 +237,7 @@ PathKind pathKind(const std::string &path)
         return PathKind::Missing;
     if (::stat(path.c_str(), &st) != 0)
         return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::Unknown;
-    return S_ISREG(st.st_mode) ? PathKind::RegularFile : PathKind::Other;
+    return S_ISREG(st.st_mode) ? PathKind::RegularFile : S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
 }
 
 } // namespace platform

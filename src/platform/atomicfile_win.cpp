@@ -10,9 +10,9 @@
 
 namespace platform {
 
-namespace {
+const std::string_view kPathSeparators = "\\/";
 
-constexpr std::string_view kSeparators = "\\/";
+namespace {
 
 class Handle {
 public:
@@ -75,11 +75,11 @@ bool isDiskFile(HANDLE h)
 HANDLE createTemporary(const std::string &target, std::wstring &tmpPath)
 {
     static std::atomic<unsigned> counter{0};
-    const std::string folder = folderOfPath(target, kSeparators);
+    const std::string folder = folderOfPath(target, kPathSeparators);
     const std::string stem =
         (folder == "." ? std::string()
-                       : folder + (lastPathSeparator(folder, kSeparators) + 1 == folder.size() ? "" : "\\")) +
-        "." + nameOfPath(target, kSeparators) + ".";
+                       : folder + (lastPathSeparator(folder, kPathSeparators) + 1 == folder.size() ? "" : "\\")) +
+        "." + nameOfPath(target, kPathSeparators) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[48];
         std::snprintf(suffix, sizeof suffix, "%lu-%u-%lx", ::GetCurrentProcessId(), counter++,
@@ -192,7 +192,10 @@ PathKind pathKind(const std::string &path)
         const DWORD err = ::GetLastError();
         return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? PathKind::Missing : PathKind::Unknown;
     }
-    return isDiskFile(look.get()) ? PathKind::RegularFile : PathKind::Other;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileType(look.get()) == FILE_TYPE_DISK && ::GetFileInformationByHandle(look.get(), &info))
+        return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::RegularFile;
+    return PathKind::Other;
 }
 
 } // namespace platform

@@ -14,6 +14,9 @@ inline bool isCp932LeadByte(unsigned char c)
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+// The separators of this system's paths: "/" on POSIX, "\\" and "/" on Windows.
+extern const std::string_view kPathSeparators;
+
 // The offset of the last byte of `path` that is one of `separators` and not the second
 // byte of a two-byte character; npos when there is none.
 size_t lastPathSeparator(std::string_view path, std::string_view separators);

@@ -4,6 +4,7 @@
 #include "ctl.h"
 
 #include "mfp/mfpfile.h"
+#include "platform/atomicfile.h"
 #include "platform/messages.h"
 #include "texts/files.h"
 #include "texts/mfp.h"
@@ -16,9 +17,9 @@ namespace ctl {
 
 namespace {
 
-void failed(const char *titleCp932)
+void failed(Reporter &r, const char *titleCp932)
 {
-    std::fprintf(stderr, "%s\n", utf8(FailureMessage(titleCp932)).c_str());
+    r.err(utf8(FailureMessage(titleCp932)) + "\n");
 }
 
 // Loads `file` onto the initial set; tells why not on standard error.
@@ -44,8 +45,10 @@ template <size_t N> std::string rowText(const char *const (&names)[N], unsigned 
     return row < N ? utf8(names[row]) : std::to_string(row);
 }
 
-void printSet(const MfpParameterSet &set)
+// The set as texts, one line per entry.
+std::string setText(const MfpParameterSet &set)
 {
+    std::string text;
     for (size_t k = 0; k < kMfpPaperCount; ++k) {
         auto b = [&](size_t field) { return unsigned(set.entryByte(k, field)); };
         const unsigned code = b(PaperCodeIndex);
@@ -64,82 +67,110 @@ void printSet(const MfpParameterSet &set)
             line += ", " + f;
         if (b(PaperNumber) != k) // the vendor's own numbering of this entry
             line += " (paper number " + std::to_string(b(PaperNumber) + 1) + ")";
-        std::printf("%s\n", line.c_str());
+        text += line + "\n";
     }
-    std::printf("%s: %s\n", utf8(mfptext::kTreeFaxLine2).c_str(),
-                rowText(mfptext::kFaxLine2Names, set.faxLine2()).c_str());
-    std::printf("%s: %s\n", utf8(mfptext::kTreeScanCharging).c_str(),
-                rowText(mfptext::kScanChargingNames, set.scanCharging()).c_str());
+    text += utf8(mfptext::kTreeFaxLine2) + ": " + rowText(mfptext::kFaxLine2Names, set.faxLine2()) + "\n";
+    text +=
+        utf8(mfptext::kTreeScanCharging) + ": " + rowText(mfptext::kScanChargingNames, set.scanCharging()) + "\n";
+    return text;
 }
 
 // Receives the three kinds into a set that starts in its initial state.
-bool receive(COrvathVender &v, MfpParameterSet &set)
+bool receive(COrvathVender &v, Reporter &r, MfpParameterSet &set)
 {
     set = MfpParameterSet::Initial();
     if (ReceiveMfpParameters(v, set))
         return true;
-    failed(mfptext::kTitleReceive);
+    failed(r, mfptext::kTitleReceive);
     return false;
 }
 
-int getCommand(const Options &opt, const std::vector<std::string> &args)
+Prepared usageError(const char *what, const std::string &arg = {})
+{
+    return {nullptr, usage(what, arg)};
+}
+
+// Writes `set` as the file at `path`; says so when it cannot.
+int save(Reporter &r, const std::string &path, const MfpParameterSet &set)
+{
+    if (SaveMfpFile(path, set) != MfpSaveOutcome::Saved) {
+        r.err(path + ": " + utf8(CannotCreateFileMessage().text) + "\n");
+        return kFailure;
+    }
+    return kSuccess;
+}
+
+Prepared getCommand(const std::vector<std::string> &args, const Fleet &fleet)
 {
     std::string out;
     if (args.size() == 4 && args[2] == "-o" && !args[3].empty())
         out = args[3];
     else if (args.size() != 2)
-        return usage("mfp get takes no arguments but -o FILE.csv");
-    return withVendor(opt, [&](COrvathVender &v) {
+        return usageError(fleet.active ? "mfp get with --hosts takes -o DIR"
+                                       : "mfp get takes no arguments but -o FILE.csv");
+    if (fleet.active) {
+        // One file per vendor, named after it, in the folder given.
+        if (out.empty())
+            return usageError("mfp get with --hosts needs -o DIR, the folder for the vendors' files");
+        if (platform::pathKind(out) != platform::PathKind::Folder)
+            return usageError("mfp get -o: no such folder: ", out);
+        return {[out](COrvathVender &v, Reporter &r, const Target &t) {
+            MfpParameterSet set;
+            if (!receive(v, r, set))
+                return int(kFailure);
+            return save(r, out + "/" + t.fileStem + ".csv", set);
+        }};
+    }
+    return {[out](COrvathVender &v, Reporter &r, const Target &) {
         MfpParameterSet set;
-        if (!receive(v, set))
+        if (!receive(v, r, set))
             return int(kFailure);
         if (out.empty()) {
             const std::string text = FormatMfpFile(set);
             std::fwrite(text.data(), 1, text.size(), stdout);
             return std::fflush(stdout) == 0 ? int(kSuccess) : int(kFailure);
         }
-        if (SaveMfpFile(out, set) != MfpSaveOutcome::Saved) {
-            std::fprintf(stderr, "%s: %s\n", out.c_str(), utf8(CannotCreateFileMessage().text).c_str());
-            return int(kFailure);
-        }
-        return int(kSuccess);
-    });
+        return save(r, out, set);
+    }};
 }
 
-int setCommand(const Options &opt, const std::vector<std::string> &args)
+Prepared setCommand(const std::vector<std::string> &args)
 {
     if (args.size() != 3)
-        return usage("mfp set needs the parameter FILE.csv");
+        return usageError("mfp set needs the parameter FILE.csv");
     MfpParameterSet set;
     if (!loadFile(args[2], set))
-        return kFailure;
-    return withVendor(opt, [&](COrvathVender &v) {
+        return {nullptr, kFailure};
+    return {[set](COrvathVender &v, Reporter &r, const Target &) {
         if (!SendMfpParameters(v, set)) {
-            failed(mfptext::kTitleSend);
+            failed(r, mfptext::kTitleSend);
             return int(kFailure);
         }
-        std::printf("%s\n", utf8(mfptext::kMsgSent).c_str());
+        r.out(utf8(mfptext::kMsgSent) + "\n");
         return int(kSuccess);
-    });
+    }};
 }
 
-int showCommand(const Options &opt, const std::vector<std::string> &args)
+Prepared showCommand(const std::vector<std::string> &args, const Fleet &fleet)
 {
     if (args.size() > 3)
-        return usage("mfp show takes at most one FILE.csv");
-    MfpParameterSet set;
+        return usageError("mfp show takes at most one FILE.csv");
     if (args.size() == 3) {
+        if (fleet.active)
+            return usageError("mfp show FILE reads no vendor: leave out --hosts");
+        MfpParameterSet set;
         if (!loadFile(args[2], set))
-            return kFailure;
-        printSet(set);
-        return kSuccess;
+            return {nullptr, kFailure};
+        std::fputs(setText(set).c_str(), stdout);
+        return {nullptr, kSuccess};
     }
-    return withVendor(opt, [&](COrvathVender &v) {
-        if (!receive(v, set))
+    return {[](COrvathVender &v, Reporter &r, const Target &) {
+        MfpParameterSet set;
+        if (!receive(v, r, set))
             return int(kFailure);
-        printSet(set);
+        r.out(setText(set));
         return int(kSuccess);
-    });
+    }};
 }
 
 } // namespace
@@ -152,16 +183,16 @@ const char *mfpCommandsHelp()
            "  mfp show [FILE.csv]                print the vendor's MFP parameters (or FILE's) as texts\n";
 }
 
-int runMfpCommand(const Options &opt, const std::vector<std::string> &args)
+Prepared prepareMfpCommand(const std::vector<std::string> &args, const Fleet &fleet)
 {
     const std::string sub = args.size() > 1 ? args[1] : "";
     if (sub == "get")
-        return getCommand(opt, args);
+        return getCommand(args, fleet);
     if (sub == "set")
-        return setCommand(opt, args);
+        return setCommand(args);
     if (sub == "show")
-        return showCommand(opt, args);
-    return usage("mfp needs \"get\", \"set\" or \"show\"");
+        return showCommand(args, fleet);
+    return usageError("mfp needs \"get\", \"set\" or \"show\"");
 }
 
 } // namespace ctl

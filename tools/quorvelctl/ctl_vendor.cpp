@@ -33,10 +33,10 @@ int usage(const char *what, const std::string &arg)
 namespace {
 
 // The first line of the vendor dialogs' failure report for the operation `title`.
-void failed(const char *title)
+void failed(Reporter &r, const char *title)
 {
     const std::string text = utf8(FailureMessage(title));
-    std::fprintf(stderr, "%s\n", text.substr(0, text.find('\n')).c_str());
+    r.err(text.substr(0, text.find('\n')) + "\n");
 }
 
 bool parseInt(const std::string &text, int min, int max, int &out)
@@ -80,23 +80,41 @@ DeviceDateTime localNow()
             uint8_t(tm.tm_hour),       uint8_t(tm.tm_min),     uint8_t(tm.tm_sec)};
 }
 
+// Prints as the job goes: one vendor, no report.
+class PrintingReporter : public Reporter {
+public:
+    void out(const std::string &text) override { std::fputs(text.c_str(), stdout); }
+    void err(const std::string &text) override { std::fputs(text.c_str(), stderr); }
+    void clock(const DeviceDateTime &vendor, std::time_t) override
+    {
+        std::printf("%s\n", DeviceDateTimeText(vendor).c_str());
+    }
+};
+
 } // namespace
 
-// Opens the connection, runs the operation, closes, prints the trace when asked for.
-int withVendor(const Options &opt, const std::function<int(COrvathVender &)> &op)
+int runJob(COrvathVender &vender, const Target &target, const VendorJob &job, Reporter &reporter)
+{
+    vender.SetAddress(target.host, target.port);
+    vender.SetMessageSink(
+        [&reporter](const std::string &text, VenderMessageIcon) { reporter.err(utf8(text) + "\n"); });
+    if (!vender.OpenSession(1)) {
+        reporter.err(utf8(commtext::kMsgNoConnection) + "\n");
+        return kFailure;
+    }
+    const int rc = job(vender, reporter, target);
+    vender.CloseSession();
+    return rc;
+}
+
+int runSingle(const Options &opt, const VendorJob &job)
 {
     COrvathVender vender;
-    vender.SetAddress(opt.host, opt.port);
-    vender.SetMessageSink(
-        [](const std::string &text, VenderMessageIcon) { std::fprintf(stderr, "%s\n", utf8(text).c_str()); });
-    int rc;
-    if (!vender.OpenSession(1)) {
-        std::fprintf(stderr, "%s\n", utf8(commtext::kMsgNoConnection).c_str());
-        rc = kFailure;
-    } else {
-        rc = op(vender);
-        vender.CloseSession();
-    }
+    PrintingReporter reporter;
+    Target target;
+    target.host = opt.host;
+    target.port = opt.port;
+    const int rc = runJob(vender, target, job, reporter);
     if (opt.trace)
         for (const std::string &line : vender.Trace().entries())
             std::fprintf(stderr, "%s\n", utf8(line).c_str());
@@ -105,21 +123,26 @@ int withVendor(const Options &opt, const std::function<int(COrvathVender &)> &op
 
 namespace {
 
-int clockCommand(const Options &opt, const std::vector<std::string> &args)
+Prepared usageError(const char *what, const std::string &arg = {})
+{
+    return {nullptr, usage(what, arg)};
+}
+
+Prepared clockCommand(const std::vector<std::string> &args)
 {
     const std::string sub = args.size() > 1 ? args[1] : "";
     if (sub == "get") {
         if (args.size() != 2)
-            return usage("clock get takes no arguments");
-        return withVendor(opt, [](COrvathVender &v) {
+            return usageError("clock get takes no arguments");
+        return {[](COrvathVender &v, Reporter &r, const Target &) {
             DeviceDateTime t;
             if (!v.ReadClock(t)) {
-                std::fprintf(stderr, "%s\n", utf8(clocktext::kCommError).c_str());
+                r.err(utf8(clocktext::kCommError) + "\n");
                 return int(kFailure);
             }
-            std::printf("%s\n", DeviceDateTimeText(t).c_str());
+            r.clock(t, std::time(nullptr));
             return int(kSuccess);
-        });
+        }};
     }
     if (sub == "set") {
         DeviceDateTime when{};
@@ -134,82 +157,97 @@ int clockCommand(const Options &opt, const std::vector<std::string> &args)
                 date = date.substr(0, date.find(' '));
             }
             if (!parseDateTime(date, time, when))
-                return usage("invalid date or time (YYYY-MM-DD HH:MM[:SS], years 2000-2099): ",
-                             args.size() == 4 ? args[2] + " " + args[3] : args[2]);
+                return usageError("invalid date or time (YYYY-MM-DD HH:MM[:SS], years 2000-2099): ",
+                                  args.size() == 4 ? args[2] + " " + args[3] : args[2]);
         } else {
-            return usage("clock set needs \"now\" or a date and time YYYY-MM-DD HH:MM[:SS]");
+            return usageError("clock set needs \"now\" or a date and time YYYY-MM-DD HH:MM[:SS]");
         }
-        return withVendor(opt, [&](COrvathVender &v) {
+        // "now" is each vendor's own moment: the PC time when its setting goes out.
+        return {[now, when](COrvathVender &v, Reporter &r, const Target &) {
             if (!v.SetClock(now ? localNow() : when)) {
-                failed(clocktext::kTitleSetClock);
+                failed(r, clocktext::kTitleSetClock);
                 return int(kFailure);
             }
-            std::printf("%s\n", utf8(clocktext::kMsgClockSet).c_str());
+            r.out(utf8(clocktext::kMsgClockSet) + "\n");
             return int(kSuccess);
-        });
+        }};
     }
-    return usage("clock needs \"get\" or \"set\"");
+    return usageError("clock needs \"get\" or \"set\"");
 }
 
-int numberCommand(const Options &opt, const std::vector<std::string> &args)
+// Sets the device number `text` (checked: at most six 7-bit ASCII characters).
+int setNumber(COrvathVender &v, Reporter &r, const std::string &text)
+{
+    if (!v.SetDeviceNumber(text.c_str())) {
+        failed(r, clocktext::kTitleSetNumber);
+        return kFailure;
+    }
+    r.out(utf8(clocktext::kMsgNumberSet) + "\n");
+    return kSuccess;
+}
+
+Prepared numberCommand(const std::vector<std::string> &args, const Fleet &fleet)
 {
     const std::string sub = args.size() > 1 ? args[1] : "";
     if (sub == "get") {
         if (args.size() != 2)
-            return usage("number get takes no arguments");
-        return withVendor(opt, [](COrvathVender &v) {
+            return usageError("number get takes no arguments");
+        return {[](COrvathVender &v, Reporter &r, const Target &) {
             char number[kDeviceNumberLength + 1];
             if (!v.ReadDeviceNumber(number)) {
-                std::fprintf(stderr, "%s\n", utf8(clocktext::kCommError).c_str());
+                r.err(utf8(clocktext::kCommError) + "\n");
                 return int(kFailure);
             }
-            std::printf("%s\n", utf8(std::string(number, kDeviceNumberLength)).c_str());
+            r.out(utf8(std::string(number, kDeviceNumberLength)) + "\n");
             return int(kSuccess);
-        });
+        }};
+    }
+    if (sub == "set" && args.size() == 3 && args[2] == "--from-list") {
+        if (!fleet.active)
+            return usageError("number set --from-list needs --hosts FILE");
+        if (!fleet.everyNumberListed)
+            return usageError("number set --from-list needs a NUMBER on every line of the list");
+        return {[](COrvathVender &v, Reporter &r, const Target &t) { return setNumber(v, r, t.number); }};
     }
     if (sub == "set") {
         if (args.size() != 3)
-            return usage("number set needs the device number TEXT (up to six characters)");
+            return usageError("number set needs the device number TEXT (up to six characters)");
+        // Every vendor has a number of its own: one text for a whole list is refused.
+        if (fleet.active)
+            return usageError("with --hosts, number set takes --from-list (each vendor its own NUMBER)");
         const std::string &text = args[2];
         for (unsigned char c : text)
             if (c >= 0x80) {
                 std::fprintf(stderr, "%s\n", utf8(clocktext::kMsgNotAscii).c_str());
-                return kUsage;
+                return {nullptr, kUsage};
             }
         if (text.size() > kDeviceNumberLength)
-            return usage("the device number has at most six characters: ", text);
-        return withVendor(opt, [&](COrvathVender &v) {
-            if (!v.SetDeviceNumber(text.c_str())) {
-                failed(clocktext::kTitleSetNumber);
-                return int(kFailure);
-            }
-            std::printf("%s\n", utf8(clocktext::kMsgNumberSet).c_str());
-            return int(kSuccess);
-        });
+            return usageError("the device number has at most six characters: ", text);
+        return {[text](COrvathVender &v, Reporter &r, const Target &) { return setNumber(v, r, text); }};
     }
-    return usage("number needs \"get\" or \"set\"");
+    return usageError("number needs \"get\" or \"set\"");
 }
 
-int logoSendCommand(const Options &opt, const std::vector<std::string> &args)
+Prepared logoSendCommand(const std::vector<std::string> &args)
 {
     if (args.size() != 3)
-        return usage("logo send needs the work image FILE");
+        return usageError("logo send needs the work image FILE");
     const std::string &file = args[2];
     // Checked before the connection is opened: only a regular file can be a work file
     // (a FIFO or a device would block the transfer or never end).
     if (platform::pathKind(file) != platform::PathKind::RegularFile) {
         std::fprintf(stderr, "%s\n%s\n", utf8(commtext::kMsgLogoFileUnreadable).c_str(),
                      utf8(logotext::kMsgLogoSendFailed).c_str());
-        return kFailure;
+        return {nullptr, kFailure};
     }
-    return withVendor(opt, [&](COrvathVender &v) {
+    return {[file](COrvathVender &v, Reporter &r, const Target &) {
         if (!v.SendLogo(1, file)) {
-            std::fprintf(stderr, "%s\n", utf8(logotext::kMsgLogoSendFailed).c_str());
+            r.err(utf8(logotext::kMsgLogoSendFailed) + "\n");
             return int(kFailure);
         }
-        std::printf("%s\n", utf8(logotext::kMsgLogoSent).c_str());
+        r.out(utf8(logotext::kMsgLogoSent) + "\n");
         return int(kSuccess);
-    });
+    }};
 }
 
 } // namespace
@@ -223,19 +261,20 @@ const char *vendorCommandsHelp()
            "  number get                         print the vendor's six-character device number\n"
            "  number set TEXT                    set the device number (filled up with spaces to six;\n"
            "                                     at most six 7-bit ASCII characters)\n"
+           "  number set --from-list             with --hosts: give each vendor the NUMBER of its line\n"
            "  logo send FILE                     send FILE, a work image file, as the receipt logo\n";
 }
 
-int runVendorCommand(const Options &opt, const std::vector<std::string> &args)
+Prepared prepareVendorCommand(const std::vector<std::string> &args, const Fleet &fleet)
 {
     const std::string &cmd = args.at(0);
     if (cmd == "clock")
-        return clockCommand(opt, args);
+        return clockCommand(args);
     if (cmd == "number")
-        return numberCommand(opt, args);
+        return numberCommand(args, fleet);
     if (cmd == "logo" && args.size() > 1 && args[1] == "send")
-        return logoSendCommand(opt, args);
-    return usage("unknown command: ", cmd + (args.size() > 1 ? " " + args[1] : std::string()));
+        return logoSendCommand(args);
+    return usageError("unknown command: ", cmd + (args.size() > 1 ? " " + args[1] : std::string()));
 }
 
 } // namespace ctl

@@ -501,7 +501,7 @@ bool Simulator::Impl::deliver(const Sink &out, Request &r, std::vector<uint8_t> 
     const Faults &fl = *r.faults;
     const int n = r.n;
     std::string &line = r.line;
-    if (fl.noReply.count(n)) {
+    if (fl.silent || fl.noReply.count(n)) {
         log(line + " [no reply]");
         return true;
     }

@@ -24,6 +24,7 @@ inline constexpr int kLogoHeight = 128;
 
 struct Faults {
     std::set<int> noReply; // these exchanges get no reply at all
+    bool silent = false; // no exchange gets a reply: the vendor takes the connection and says nothing
     int delayMs = 0; // wait this long before replying ...
     std::set<int> delayOn; // ... to these exchanges (empty: every one)
     std::vector<size_t> pieces; // send replies cut into pieces of these sizes, the rest last ...
