@@ -13,8 +13,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <csignal>
-
 namespace {
 
 // Longest address text taken from the settings file: a numeric IPv6 address has at most 45
@@ -115,9 +113,7 @@ CQuorvelApp::ParseResult CQuorvelApp::ParseCommandLine(const QStringList &argume
 
 bool CQuorvelApp::StartSocketLayer()
 {
-    // Sockets need no start-up here beyond this: a peer that goes away while we write
-    // must give a failed write, not end the process.
-    return std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+    return StartSystemSockets();
 }
 
 platform::InstanceGuard::Result CQuorvelApp::TakeInstanceGuard()

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -286,4 +287,9 @@ CCommBackend &PosixBackend()
 CCommBackend &SystemBackend()
 {
     return PosixBackend();
+}
+
+bool StartSystemSockets()
+{
+    return std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 }

@@ -89,3 +89,8 @@ public:
 
 // The default: the system's sockets and the real clocks, shared by every connection.
 CCommBackend &SystemBackend();
+
+// Readies the system's sockets for the program: on POSIX a peer that goes away while we
+// write must give a failed write, not end the process (SIGPIPE is ignored); on Windows
+// Winsock is started. False when that fails.
+bool StartSystemSockets();

@@ -362,3 +362,8 @@ CCommBackend &SystemBackend()
 {
     return WinsockBackend();
 }
+
+bool StartSystemSockets()
+{
+    return winsockReady();
+}

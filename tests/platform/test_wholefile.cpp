@@ -3,6 +3,7 @@
 // refused, and a folder whose CP932 name ends in the byte of "\" is a folder like any other.
 #include "platform/atomicfile.h"
 #include "platform/cp932.h"
+#include "platform/curdir.h"
 #include "platform/pathsplit.h"
 #include "support/testfolder.h"
 #include "support/testsys.h"
@@ -87,6 +88,34 @@ TEST(WholeFile, DevicesAndFoldersAreRefused)
     EXPECT_EQ(platform::pathKind(testsys::endlessDevice()), PathKind::Other);
     EXPECT_EQ(platform::pathKind(cp932Path(dir)), PathKind::Folder);
     EXPECT_EQ(platform::pathKind(cp932Path(dir / "missing")), PathKind::Missing);
+    fs::remove_all(dir);
+}
+
+TEST(CurrentDirectory, AFolderNamedInCp932IsEnteredAndReadBack)
+{
+    const fs::path dir = testfolder::fresh("qv-whole");
+    std::string before;
+    ASSERT_TRUE(platform::currentDirectory(before));
+    // ソ's second byte is the byte of "\".
+    const std::string so = platform::cp932FromUtf8("ソ表");
+    const std::string folder = cp932Path(dir) + std::string(1, char(fs::path::preferred_separator)) + so;
+#ifdef _WIN32
+    fs::create_directory(fs::path(platform::widePathFromCp932(folder)));
+#else
+    fs::create_directory(fs::path(folder));
+#endif
+    ASSERT_TRUE(platform::setCurrentDirectory(folder));
+    std::string now;
+    ASSERT_TRUE(platform::currentDirectory(now));
+    EXPECT_TRUE(platform::isAbsolutePath(now)) << now;
+    EXPECT_EQ(platform::nameOfPath(now, platform::kPathSeparators), so);
+    // A file named without a folder lands in the current one.
+    ASSERT_TRUE(platform::writeFileAtomically("here.csv", "x"));
+    EXPECT_EQ(platform::pathKind(folder + std::string(1, char(fs::path::preferred_separator)) + "here.csv"),
+              PathKind::RegularFile);
+    ASSERT_TRUE(platform::setCurrentDirectory(before));
+    EXPECT_FALSE(platform::setCurrentDirectory(cp932Path(dir / "missing")));
+    EXPECT_FALSE(platform::isAbsolutePath("relative/x"));
     fs::remove_all(dir);
 }
 

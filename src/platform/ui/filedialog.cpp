@@ -1,6 +1,8 @@
 #include "platform/ui/filedialog.h"
 
 #include "platform/codepage.h"
+#include "platform/curdir.h"
+#include "platform/pathsplit.h"
 #include "platform/ui/dialog.h"
 
 #include <QApplication>
@@ -13,9 +15,7 @@
 #include <QMimeDatabase>
 #include <QStyle>
 
-#include <cerrno>
 #include <climits>
-#include <unistd.h>
 
 namespace platform {
 
@@ -42,12 +42,13 @@ std::vector<std::string> splitBars(const std::string &s)
 
 std::string absolutePath(const std::string &path)
 {
-    if (!path.empty() && path[0] == '/')
+    if (isAbsolutePath(path))
         return path;
     std::string cwd;
     if (!currentDirectory(cwd))
         return path;
-    return cwd + (cwd.size() > 1 ? "/" : "") + path;
+    const bool endsInSeparator = lastPathSeparator(cwd, kPathSeparators) + 1 == cwd.size();
+    return cwd + (endsInSeparator ? "" : std::string(1, kPathSeparators.front())) + path;
 }
 
 // Icons and type names for the file dialog from what the directory entry and its name
@@ -201,26 +202,6 @@ std::optional<std::string> ScriptedFileDialogs::choose(const FileDialogRequest &
     std::optional<std::string> r = std::move(m_script.front());
     m_script.pop_front();
     return r;
-}
-
-bool currentDirectory(std::string &dir)
-{
-    std::string buf(256, '\0');
-    for (;;) {
-        if (::getcwd(buf.data(), buf.size())) {
-            buf.resize(std::char_traits<char>::length(buf.c_str()));
-            dir = std::move(buf);
-            return true;
-        }
-        if (errno != ERANGE || buf.size() > (std::size_t(1) << 24))
-            return false;
-        buf.resize(buf.size() * 2);
-    }
-}
-
-bool setCurrentDirectory(const std::string &dir)
-{
-    return !dir.empty() && ::chdir(dir.c_str()) == 0;
 }
 
 } // namespace platform

@@ -3,6 +3,8 @@
 // chosen, makes its folder the process's current directory (as the platform's dialogs
 // do), so that callers may then address the file by its name alone. Tests install
 // ScriptedFileDialogs, which records each request and answers from a script.
+#include "platform/curdir.h"
+
 #include <deque>
 #include <optional>
 #include <string>
@@ -70,8 +72,6 @@ private:
     std::deque<std::optional<std::string>> m_script;
 };
 
-// The process's current directory (whatever its length), or false when it cannot be read.
-bool currentDirectory(std::string &dir);
-bool setCurrentDirectory(const std::string &dir);
+// currentDirectory() and setCurrentDirectory() are in platform/curdir.h.
 
 } // namespace platform
