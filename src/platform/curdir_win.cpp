@@ -18,12 +18,13 @@ bool currentDirectory(std::string &dir)
     wide.resize(got);
     // A name CP932 cannot hold would come back as another folder's: refused instead.
     BOOL lossy = FALSE;
-    const int m =
-        ::WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), nullptr, 0, nullptr, &lossy);
+    const int m = ::WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), nullptr, 0,
+                                        nullptr, &lossy);
     if (m <= 0 || lossy)
         return false;
     std::string out(size_t(m), '\0');
-    ::WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), out.data(), m, nullptr, nullptr);
+    ::WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), out.data(), m, nullptr,
+                          nullptr);
     dir = std::move(out);
     return true;
 }
@@ -38,7 +39,8 @@ bool isAbsolutePath(const std::string &path)
 {
     if (!path.empty() && (path[0] == '\\' || path[0] == '/'))
         return true;
-    const bool letter = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    const bool letter =
+        path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
     return letter && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
 }
 
