@@ -14,6 +14,8 @@
 // --reps runs (default 5), the two kinds interleaved.
 //
 // Run: build-release/bin/bench_fleet [--reps N]
+#include "support/bytes.h"
+#include "support/loopback.h"
 #include "vendorsim/fleet.h"
 
 #include "comm/vender.h"
@@ -195,18 +197,6 @@ CtlRun runCtl(const std::vector<std::string> &args, const fs::path &outFile)
     return g_launcher->run(args, outFile);
 }
 
-bool readExactly(int fd, uint8_t *buf, size_t n)
-{
-    size_t got = 0;
-    while (got < n) {
-        const ssize_t r = ::recv(fd, buf + got, n - got, 0);
-        if (r <= 0)
-            return false;
-        got += size_t(r);
-    }
-    return true;
-}
-
 // Connects to one vendor, sends each frame and reads each reply whole (SOH TYPE CMD STA
 // LEN, then LEN bytes and BCC), closes. True when every reply came.
 bool bareVendor(const std::string &host, uint16_t port, const std::vector<Frame> &frames)
@@ -224,7 +214,7 @@ bool bareVendor(const std::string &host, uint16_t port, const std::vector<Frame>
     for (const Frame &f : frames) {
         uint8_t reply[300];
         ok = ok && ::send(fd, f.data(), f.size(), MSG_NOSIGNAL) == ssize_t(f.size()) &&
-            readExactly(fd, reply, 5) && readExactly(fd, reply + 5, size_t(reply[4]) + 1);
+            testutil::recvExactly(fd, reply, 5) && testutil::recvExactly(fd, reply + 5, size_t(reply[4]) + 1);
     }
     ::close(fd);
     return ok;
@@ -284,14 +274,9 @@ std::vector<Frame> recordedFrames(const std::function<bool(COrvathVender &)> &op
 
 std::string writeWorkFile(const fs::path &path)
 {
-    std::vector<char> f(6152, 0);
-    const char head[] = {0x00, 0x1D, 0x2A, 0x30, 0x10};
-    std::copy(std::begin(head), std::end(head), f.begin());
-    f[6149] = 0x1D;
-    f[6150] = 0x2F;
-    for (size_t i = 5; i < 6149; i += 7)
-        f[i] = char(0x5A);
-    std::ofstream(path, std::ios::binary).write(f.data(), std::streamsize(f.size()));
+    const testutil::Bytes work = testutil::sampleWorkFile();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(work.data()), std::streamsize(work.size()));
     return path.string();
 }
 

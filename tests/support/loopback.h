@@ -1,5 +1,6 @@
 #pragma once
 // Loopback ports for tests: one nobody listens on, and a listener of the test's own.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -7,6 +8,10 @@ namespace testutil {
 
 // A loopback port that nobody listens on: bound for a moment, then released.
 uint16_t portWithNothingListening();
+
+// Receives exactly `n` bytes from the connected socket `fd`, waiting as long as it takes;
+// false when the peer closes or the receive fails first.
+bool recvExactly(int fd, uint8_t *buffer, size_t n);
 
 // A loopback listener of the test's own on an ephemeral port. Connections wait in the
 // kernel's queue and are never answered unless the test accepts them (with a backlog of
