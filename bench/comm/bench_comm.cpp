@@ -56,18 +56,6 @@ std::string writeWorkFile()
     return path.string();
 }
 
-bool readExactly(int fd, uint8_t *buf, size_t n)
-{
-    size_t got = 0;
-    while (got < n) {
-        const ssize_t r = ::recv(fd, buf + got, n - got, 0);
-        if (r <= 0)
-            return false;
-        got += size_t(r);
-    }
-    return true;
-}
-
 // A loopback peer that reads each request frame whole (its LEN tells how long) and answers
 // it with the acknowledgement; one connection at a time.
 class BareResponder {
@@ -99,9 +87,9 @@ private:
             int one = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             uint8_t frame[262];
-            while (readExactly(fd, frame, 5)) {
+            while (testutil::recvExactly(fd, frame, 5)) {
                 const size_t rest = frame[4] == 0 ? 1 : size_t(frame[4]) + 1;
-                if (!readExactly(fd, frame + 5, rest))
+                if (!testutil::recvExactly(fd, frame + 5, rest))
                     break;
                 ::send(fd, kAck, sizeof kAck, MSG_NOSIGNAL);
             }
@@ -247,7 +235,7 @@ void BareRoundTrips(benchmark::State &state)
     for (auto _ : state) {
         for (const std::vector<uint8_t> &f : frames) {
             ::send(fd, f.data(), f.size(), MSG_NOSIGNAL);
-            if (!readExactly(fd, reply, sizeof reply)) {
+            if (!testutil::recvExactly(fd, reply, sizeof reply)) {
                 state.SkipWithError("peer went away");
                 break;
             }

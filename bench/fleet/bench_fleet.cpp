@@ -10,10 +10,14 @@
 //            25 request frames
 //   memory   the most resident memory of quorvelctl for 1000 vendors at --jobs 256
 //
-// The quorvelctl figures are whole runs of the program (start-up included). Medians of
-// --reps runs (default 5), the two kinds interleaved.
+// The quorvelctl figures are whole runs of the program (start-up included); beside them, the
+// vendor objects alone in this process (a fresh one per vendor on the same number of
+// threads), which is what the program adds to the bare round trips without its start-up.
+// Medians of --reps runs (default 5), the kinds interleaved.
 //
 // Run: build-release/bin/bench_fleet [--reps N]
+#include "support/bytes.h"
+#include "support/loopback.h"
 #include "vendorsim/fleet.h"
 
 #include "comm/vender.h"
@@ -195,18 +199,6 @@ CtlRun runCtl(const std::vector<std::string> &args, const fs::path &outFile)
     return g_launcher->run(args, outFile);
 }
 
-bool readExactly(int fd, uint8_t *buf, size_t n)
-{
-    size_t got = 0;
-    while (got < n) {
-        const ssize_t r = ::recv(fd, buf + got, n - got, 0);
-        if (r <= 0)
-            return false;
-        got += size_t(r);
-    }
-    return true;
-}
-
 // Connects to one vendor, sends each frame and reads each reply whole (SOH TYPE CMD STA
 // LEN, then LEN bytes and BCC), closes. True when every reply came.
 bool bareVendor(const std::string &host, uint16_t port, const std::vector<Frame> &frames)
@@ -224,15 +216,14 @@ bool bareVendor(const std::string &host, uint16_t port, const std::vector<Frame>
     for (const Frame &f : frames) {
         uint8_t reply[300];
         ok = ok && ::send(fd, f.data(), f.size(), MSG_NOSIGNAL) == ssize_t(f.size()) &&
-            readExactly(fd, reply, 5) && readExactly(fd, reply + 5, size_t(reply[4]) + 1);
+            testutil::recvExactly(fd, reply, 5) && testutil::recvExactly(fd, reply + 5, size_t(reply[4]) + 1);
     }
     ::close(fd);
     return ok;
 }
 
-// Every vendor of the fleet in turn on `jobs` threads, as the fleet run takes them.
-double bareFleet(vendorsim::SimulatorFleet &fleet, size_t vendors, const std::vector<Frame> &frames, int jobs,
-                 size_t &failures)
+// `op` for every vendor of the fleet in turn on `jobs` threads, as the fleet run takes them.
+double eachVendor(size_t vendors, int jobs, const std::function<bool(size_t)> &op, size_t &failures)
 {
     std::atomic<size_t> next{0}, failed{0};
     const auto start = Clock::now();
@@ -240,13 +231,37 @@ double bareFleet(vendorsim::SimulatorFleet &fleet, size_t vendors, const std::ve
     for (int t = 0; t < jobs; ++t)
         threads.emplace_back([&] {
             for (size_t i; (i = next++) < vendors;)
-                if (!bareVendor(fleet.address(i), fleet.port(i), frames))
+                if (!op(i))
                     ++failed;
         });
     for (std::thread &t : threads)
         t.join();
     failures = failed;
     return secondsSince(start);
+}
+
+double bareFleet(vendorsim::SimulatorFleet &fleet, size_t vendors, const std::vector<Frame> &frames, int jobs,
+                 size_t &failures)
+{
+    return eachVendor(
+        vendors, jobs, [&](size_t i) { return bareVendor(fleet.address(i), fleet.port(i), frames); }, failures);
+}
+
+// The vendor object alone, in this process: a fresh one per vendor, as the fleet run makes
+// them, without the program around it.
+double objectFleet(vendorsim::SimulatorFleet &fleet, size_t vendors,
+                   const std::function<bool(COrvathVender &)> &op, int jobs, size_t &failures)
+{
+    return eachVendor(
+        vendors, jobs,
+        [&](size_t i) {
+            COrvathVender v;
+            v.SetAddress(fleet.address(i), fleet.port(i));
+            const bool ok = v.OpenSession(1) && op(v);
+            v.CloseSession();
+            return ok;
+        },
+        failures);
 }
 
 std::unique_ptr<vendorsim::SimulatorFleet> startFleet(size_t count, const std::set<size_t> &silent = {})
@@ -284,14 +299,9 @@ std::vector<Frame> recordedFrames(const std::function<bool(COrvathVender &)> &op
 
 std::string writeWorkFile(const fs::path &path)
 {
-    std::vector<char> f(6152, 0);
-    const char head[] = {0x00, 0x1D, 0x2A, 0x30, 0x10};
-    std::copy(std::begin(head), std::end(head), f.begin());
-    f[6149] = 0x1D;
-    f[6150] = 0x2F;
-    for (size_t i = 5; i < 6149; i += 7)
-        f[i] = char(0x5A);
-    std::ofstream(path, std::ios::binary).write(f.data(), std::streamsize(f.size()));
+    const testutil::Bytes work = testutil::sampleWorkFile();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(work.data()), std::streamsize(work.size()));
     return path.string();
 }
 
@@ -356,7 +366,7 @@ int main(int argc, char **argv)
     {
         auto fleet = startFleet(1000);
         const fs::path list = writeList(*fleet, dir, "list1000.txt");
-        std::vector<double> ctl, bare;
+        std::vector<double> ctl, bare, objects;
         std::string summary;
         long rss = 0;
         for (int r = 0; r < reps; ++r) {
@@ -371,6 +381,12 @@ int main(int argc, char **argv)
             bare.push_back(bareFleet(*fleet, 1000, clockFrames, jobs, failures));
             if (failures)
                 std::fprintf(stderr, "bench_fleet: %zu bare round trips failed\n", failures);
+            objects.push_back(objectFleet(
+                *fleet, 1000,
+                [](COrvathVender &v) {
+                    return v.SetClock({26, 1, 2, 3, 4, 5});
+                },
+                jobs, failures));
         }
         for (int r = 0; r < reps; ++r) {
             const CtlRun run = runCtl({"--hosts", list.string(), "--jobs", "256", "clock", "set", "now"}, out);
@@ -379,6 +395,8 @@ int main(int argc, char **argv)
         std::printf("clock set now, 1000 vendors, --jobs %d: quorvelctl %.3f s (median of %d; %s), bare %.3f s, "
                     "ratio %.2f\n",
                     jobs, median(ctl), reps, summary.c_str(), median(bare), median(ctl) / median(bare));
+        std::printf("  the vendor objects alone, in-process: %.3f s, ratio %.2f\n", median(objects),
+                    median(objects) / median(bare));
         std::printf("memory, 1000 vendors, --jobs 256: %.1f MB resident at most\n", double(rss) / 1024);
     }
     {
@@ -402,7 +420,7 @@ int main(int argc, char **argv)
     {
         auto fleet = startFleet(200);
         const fs::path list = writeList(*fleet, dir, "list200.txt");
-        std::vector<double> ctl, bare;
+        std::vector<double> ctl, bare, objects;
         std::string summary;
         for (int r = 0; r < reps; ++r) {
             const CtlRun run =
@@ -413,11 +431,15 @@ int main(int argc, char **argv)
             bare.push_back(bareFleet(*fleet, 200, logoFrames, jobs, failures));
             if (failures)
                 std::fprintf(stderr, "bench_fleet: %zu bare logo transfers failed\n", failures);
+            objects.push_back(objectFleet(
+                *fleet, 200, [&](COrvathVender &v) { return v.SendLogo(1, work); }, jobs, failures));
         }
         std::printf(
             "logo send, 200 vendors, --jobs %d: quorvelctl %.3f s (median of %d; %s), bare 200 x %zu round "
             "trips %.3f s, ratio %.2f\n",
             jobs, median(ctl), reps, summary.c_str(), logoFrames.size(), median(bare), median(ctl) / median(bare));
+        std::printf("  the vendor objects alone, in-process: %.3f s, ratio %.2f\n", median(objects),
+                    median(objects) / median(bare));
     }
     fs::remove_all(dir);
     return 0;

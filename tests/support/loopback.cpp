@@ -10,6 +10,18 @@
 
 namespace testutil {
 
+bool recvExactly(SocketHandle fd, uint8_t *buffer, size_t n)
+{
+    size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::recv(int(fd), buffer + got, n - got, 0);
+        if (r <= 0)
+            return false;
+        got += size_t(r);
+    }
+    return true;
+}
+
 uint16_t portWithNothingListening()
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

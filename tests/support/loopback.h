@@ -15,6 +15,10 @@ inline constexpr SocketHandle kNoSocket = -1;
 // A loopback port that nobody listens on: bound for a moment, then released.
 uint16_t portWithNothingListening();
 
+// Receives exactly `n` bytes from the connected socket `fd`, waiting as long as it takes;
+// false when the peer closes or the receive fails first.
+bool recvExactly(SocketHandle fd, uint8_t *buffer, size_t n);
+
 // A loopback listener of the test's own on an ephemeral port. Connections wait in the
 // kernel's queue and are never answered unless the test accepts them (with a backlog of
 // 64, a vendor that takes the connection and never reads or answers). fillQueue() (with a

@@ -30,6 +30,18 @@ sockaddr_in loopbackAt(uint16_t port)
 
 } // namespace
 
+bool recvExactly(SocketHandle fd, uint8_t *buffer, size_t n)
+{
+    size_t got = 0;
+    while (got < n) {
+        const int r = ::recv(SOCKET(fd), reinterpret_cast<char *>(buffer + got), int(n - got), 0);
+        if (r <= 0)
+            return false;
+        got += size_t(r);
+    }
+    return true;
+}
+
 uint16_t portWithNothingListening()
 {
     const SOCKET s = tcpSocket();
