@@ -33,12 +33,7 @@ std::string field(const std::string &text)
 
 std::string offsetText(long long seconds)
 {
-    // Built piece by piece: GCC 12 at -O3 takes the sum of a literal and a temporary for an
-    // overlapping copy (a false -Wrestrict).
-    std::string text = seconds > 0 ? "+" : "";
-    text += std::to_string(seconds);
-    text += 's';
-    return text;
+    return (seconds > 0 ? "+" : "") + std::to_string(seconds) + "s";
 }
 
 // Days from 1970-01-01 to the given day of the proleptic Gregorian calendar.
