@@ -2,7 +2,7 @@
 # The Windows programs against each other and against the Linux ones, over loopback only:
 # quorvelctl.exe clock get towards quorvel-vendorsim.exe and towards the Linux
 # quorvel-vendorsim (when a host build has one), on 127.0.0.1 and on ::1; then fleet mode,
-# quorvelctl.exe --hosts towards a fleet of each simulator.
+# quorvelctl.exe --hosts towards a fleet of each simulator; and a Japanese file name.
 #   windows-smoke.sh WINDOWS_BIN_DIR [WINE] [LINUX_BIN_DIR]
 set -euo pipefail
 bin=$1
@@ -80,3 +80,14 @@ if [[ -x $linux/quorvel-vendorsim ]]; then
 fi
 listPath() { winPath "$1"; }
 fleet "Windows simulators" "$wine" "$bin/quorvel-vendorsim.exe"
+
+# A file name in Japanese reaches the file system whatever the ANSI code page (Wine's here
+# is not CP932): quorvelctl.exe reads its arguments from the UTF-16 command line.
+start_sim "$wine" "$bin/quorvel-vendorsim.exe"
+"$wine" "$bin/quorvelctl.exe" --port "$port" mfp get -o "Z:$work/表ソ.csv" >/dev/null 2>&1 || true
+if [[ -s $work/表ソ.csv ]]; then
+  echo "windows-smoke: quorvelctl.exe mfp get -o 表ソ.csv wrote that file"
+else
+  echo "windows-smoke: quorvelctl.exe mfp get -o 表ソ.csv did not write that file: $(ls "$work")" >&2
+  exit 1
+fi

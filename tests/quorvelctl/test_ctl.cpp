@@ -53,8 +53,7 @@ protected:
             (withPort ? " --port " + std::to_string(port) : std::string()) + " " + args + " >" + out.string() +
             " 2>" + err.string();
         CtlRun r;
-        const int w = std::system(cmd.c_str());
-        r.status = testsys::exitStatus(w);
+        r.status = testsys::shell(cmd);
         r.out = slurp(out);
         r.err = slurp(err);
         return r;

@@ -41,8 +41,7 @@ protected:
     {
         const std::string cmd = std::string(QUORVELCTL_PATH) + " --port " + std::to_string(sim->port()) + " " +
             args + " >" + (dir / "stdout").string() + " 2>" + (dir / "stderr").string();
-        const int w = std::system(cmd.c_str());
-        return {testsys::exitStatus(w), readAll(dir / "stdout"), readAll(dir / "stderr")};
+        return {testsys::shell(cmd), readAll(dir / "stdout"), readAll(dir / "stderr")};
     }
     std::string path(const char *name) const { return (dir / name).string(); }
     void write(const char *name, const std::string &bytes) const
@@ -137,8 +136,7 @@ TEST_F(CtlMfp, FailedGetWritesNothing)
         const std::string cmd = std::string(QUORVELCTL_PATH) + " --port " +
             std::to_string(portWithNothingListening()) + " mfp get -o " + path("new.csv") + " >" +
             testsys::nullDevice() + " 2>&1";
-        const int w = std::system(cmd.c_str());
-        return Run{testsys::exitStatus(w), {}, {}};
+        return Run{testsys::shell(cmd), {}, {}};
     }();
     EXPECT_EQ(none.status, 1);
     EXPECT_FALSE(fs::exists(dir / "new.csv"));

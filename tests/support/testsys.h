@@ -2,6 +2,7 @@
 // The few system facts the protocol, MFP and command-line tests need, the same on every
 // platform: the process id (for folder names), a device that is not a regular file, and a
 // FIFO where the system has them.
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -45,13 +46,20 @@ inline bool makeFifo(const std::filesystem::path &path)
 #endif
 }
 
-// The exit status of a program that std::system() ran; -1 when it did not end by itself.
-inline int exitStatus(int systemResult)
+// Runs `command` in the system's shell and returns the program's exit status (-1 when it
+// did not end by itself). The Windows shell under Wine now and then fails to start a
+// program on a loaded machine and says so with 9009 ("not recognized"), a status none of
+// our programs gives: such a run is made once more.
+inline int shell(const std::string &command)
 {
 #ifdef _WIN32
-    return systemResult;
+    int status = std::system(command.c_str());
+    if (status == 9009)
+        status = std::system(command.c_str());
+    return status;
 #else
-    return WIFEXITED(systemResult) ? WEXITSTATUS(systemResult) : -1;
+    const int w = std::system(command.c_str());
+    return WIFEXITED(w) ? WEXITSTATUS(w) : -1;
 #endif
 }
 

@@ -98,6 +98,11 @@ int usage(const char *what, const std::string &arg = {});
 // ctl_console_win.cpp. Call first thing in main.
 void prepareStandardStreams();
 
+// The program's arguments with the tool's texts and paths as CP932 bytes: on POSIX argv as
+// it is; on Windows read from the command line as UTF-16 and converted to CP932, whatever
+// the system's ANSI code page (a character CP932 cannot hold becomes "?").
+std::vector<std::string> commandLineArguments(int argc, char **argv);
+
 // Help text for each family, appended to --help.
 const char *vendorCommandsHelp();
 const char *logoFileCommandsHelp();

@@ -39,6 +39,14 @@ void printUsage(FILE *to)
 int main(int argc, char **argv)
 {
     ctl::prepareStandardStreams();
+    std::vector<std::string> given = ctl::commandLineArguments(argc, argv);
+    std::vector<char *> pointers;
+    pointers.reserve(given.size() + 1);
+    for (std::string &g : given)
+        pointers.push_back(g.data());
+    pointers.push_back(nullptr);
+    argc = int(given.size());
+    argv = pointers.data();
     ctl::Options opt;
     std::vector<std::string> args;
     bool hostGiven = false, jobsGiven = false;
