@@ -33,7 +33,10 @@ std::string field(const std::string &text)
 
 std::string offsetText(long long seconds)
 {
-    return (seconds > 0 ? "+" : "") + std::to_string(seconds) + "s";
+    std::string text = seconds > 0 ? "+" : "";
+    text += std::to_string(seconds);
+    text += 's';
+    return text;
 }
 
 // Days from 1970-01-01 to the given day of the proleptic Gregorian calendar.

@@ -24,7 +24,9 @@ std::string digits(size_t n, size_t width)
 
 std::string vendorNumber(size_t i)
 {
-    return "S" + digits((i + 1) % 100000, 5);
+    std::string number(1, 'S');
+    number += digits((i + 1) % 100000, 5);
+    return number;
 }
 
 } // namespace
@@ -134,8 +136,18 @@ std::string SimulatorFleet::listText() const
 {
     std::string text = "# " + std::to_string(size()) + " simulated vendors: ADDR:PORT NAME NUMBER\n";
     for (size_t i = 0; i < size(); ++i) {
-        text += m_addresses[i].find(':') != std::string::npos ? "[" + m_addresses[i] + "]" : m_addresses[i];
-        text += ":" + std::to_string(m_ports[i]) + " " + fleetVendorName(i) + " " + vendorNumber(i);
+        const bool v6 = m_addresses[i].find(':') != std::string::npos;
+        if (v6)
+            text += '[';
+        text += m_addresses[i];
+        if (v6)
+            text += ']';
+        text += ':';
+        text += std::to_string(m_ports[i]);
+        text += ' ';
+        text += fleetVendorName(i);
+        text += ' ';
+        text += vendorNumber(i);
         const auto note = m_opt.notes.find(i + 1);
         if (note != m_opt.notes.end())
             text += "  # " + note->second;
