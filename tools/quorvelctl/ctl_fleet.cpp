@@ -114,8 +114,7 @@ class FleetRun {
 public:
     FleetRun(const Options &opt, std::vector<ListedVendor> vendors, VendorJob job, int jobs)
         : m_opt(opt), m_vendors(std::move(vendors)), m_job(std::move(job)), m_jobs(jobs),
-          m_results(m_vendors.size()), m_done(m_vendors.size(), false), m_traces(m_vendors.size()),
-          m_running(size_t(jobs), nullptr)
+          m_results(m_vendors.size()), m_traces(m_vendors.size()), m_running(size_t(jobs), nullptr)
     {
     }
 
@@ -142,7 +141,8 @@ public:
                 std::unique_lock<std::mutex> lock(m_mutex);
                 m_changed.wait_for(lock, std::chrono::milliseconds(100), [&] { return m_events != seen; });
                 seen = m_events;
-                for (; printed < m_vendors.size() && m_done[printed]; ++printed)
+                for (; printed < m_vendors.size() && m_results[printed].status != VendorResult::Status::NotTried;
+                     ++printed)
                     lines.push_back(ReportLine(m_vendors[printed], m_results[printed], command));
                 const int interrupts = interruptCount();
                 if (interrupts >= 2 && !cancelled) {
@@ -246,7 +246,6 @@ private:
                 m_running[slot] = nullptr;
                 m_results[i] = std::move(result);
                 m_traces[i] = std::move(trace);
-                m_done[i] = true;
                 ++m_finished;
                 if (rc != kSuccess)
                     ++m_failed;
@@ -269,7 +268,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<VendorResult> m_results;
-    std::vector<bool> m_done;
     std::vector<std::vector<std::string>> m_traces;
     std::vector<COrvathVender *> m_running; // per worker, while a vendor runs on it
     size_t m_next = 0, m_started = 0, m_finished = 0, m_failed = 0, m_workersLeft = 0;
